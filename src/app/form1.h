@@ -1,0 +1,61 @@
+// The program's one window, as state and event handlers. It reaches the
+// machine only through the Platform it is given.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/threat_profile.h"
+#include "platform/platform.h"
+
+namespace kolvane {
+
+inline constexpr wchar_t HomePageHost[] = L"www.example.com";
+inline constexpr wchar_t InfoSiteDomain[] = L"virustotal.com";
+
+class Form1 {
+ public:
+  Form1(Platform platform, FormView& view);
+
+  // What the shell does after Form_Load.
+  enum class AfterLoad { ShowWindow, ProcessEnded };
+
+  AfterLoad Form_Load();
+  void Form_Resize();
+  void Command1_Click();  // scan
+  void Command2_Click();  // arm the eradication and restart
+  void Command3_Click();  // remove the start-up values
+  void Command5_Click();  // author's home page
+  void Command6_Click();  // antivirus information site
+  // The purge after the restart: removes the start-up values and the threat
+  // file, shows the log and ends the process.
+  void Basmi();
+
+  // Design caption of Command5 and Command6.
+  static std::wstring Command5Caption();
+  static std::wstring Command6Caption();
+
+  // Form state.
+  ThreatProfile Threat;
+  std::wstring SystemDir;
+  std::wstring WindowsDir;
+  std::wstring CurrentDir;
+  std::wstring CommandArg;
+  std::int16_t Infected = 0;
+
+ private:
+  std::wstring ThreatPath() const;
+  std::wstring AuthorName() const;
+  // The command line the Run value gets: this program, quoted, and the
+  // threat's path as its argument.
+  std::wstring SelfCommandLine();
+  // Deletes the threat's value under subKey. A missing key or value leaves
+  // nothing to delete and reports NotFound.
+  RegStatus DeleteRunValue(const wchar_t* subKey);
+  void CountDown(double seconds);
+
+  Platform p_;
+  FormView& view_;
+};
+
+}  // namespace kolvane

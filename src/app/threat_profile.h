@@ -1,0 +1,29 @@
+// What the program knows about the one threat it removes, and where the
+// threat registers itself to start.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kolvane {
+
+struct ThreatProfile {
+  std::wstring ThreatName;
+  std::wstring ThreatTag;
+  std::wstring ThreatFile;
+  std::int32_t ThreatSize = 0;
+  std::wstring RunValueName;
+};
+
+inline ThreatProfile HeliosB() {
+  return {L"Backdoor.Helios.B", L"BackdoorHeliosB", L"ssvchost.exe", 110592, L"ssvchost"};
+}
+
+inline constexpr wchar_t RunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr wchar_t RunServicesKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";
+
+// True when path names a file called like the threat's file (letter case
+// ignored) and size is exactly the threat's size.
+bool HasThreatSignature(const ThreatProfile& threat, const std::wstring& path, std::uint64_t size);
+
+}  // namespace kolvane

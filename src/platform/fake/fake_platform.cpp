@@ -1,0 +1,90 @@
+#include "platform/fake/fake_platform.h"
+
+#include <algorithm>
+
+namespace kolvane::fake {
+
+class FakeRegistry::FakeKey : public RegistryKey {
+ public:
+  FakeKey(FakeRegistry& registry, std::wstring path) : registry_(registry), path_(std::move(path)) {
+    ++registry_.openKeys;
+    ++registry_.opens;
+  }
+  ~FakeKey() override { --registry_.openKeys; }
+
+  RegStatus SetString(const std::wstring& valueName, const std::wstring& data) override {
+    registry_.keys[path_].values[valueName] = data;
+    return RegStatus::Ok;
+  }
+
+  RegStatus DeleteValue(const std::wstring& valueName) override {
+    auto& values = registry_.keys[path_].values;
+    if (values.count(valueName) == 0) return RegStatus::NotFound;
+    if (registry_.undeletable.count(path_ + L"\\" + valueName) != 0) return RegStatus::AccessDenied;
+    values.erase(valueName);
+    return RegStatus::Ok;
+  }
+
+ private:
+  FakeRegistry& registry_;
+  std::wstring path_;
+};
+
+OpenedKey FakeRegistry::Opened(const std::wstring& subKey) {
+  if (denied.count(subKey) != 0) return {RegStatus::AccessDenied, nullptr};
+  return {RegStatus::Ok, std::make_unique<FakeKey>(*this, subKey)};
+}
+
+OpenedKey FakeRegistry::Open(RegRoot, const std::wstring& subKey) {
+  if (keys.count(subKey) == 0) return {RegStatus::NotFound, nullptr};
+  return Opened(subKey);
+}
+
+OpenedKey FakeRegistry::Create(RegRoot, const std::wstring& subKey) {
+  if (denied.count(subKey) != 0) return {RegStatus::AccessDenied, nullptr};
+  // Create the key and every missing parent.
+  for (std::size_t pos = subKey.find(L'\\'); pos != std::wstring::npos; pos = subKey.find(L'\\', pos + 1)) {
+    keys[subKey.substr(0, pos)];
+  }
+  keys[subKey];
+  return Opened(subKey);
+}
+
+bool FakeRegistry::HasValue(const std::wstring& subKey, const std::wstring& name) const {
+  const auto key = keys.find(subKey);
+  return key != keys.end() && key->second.values.count(name) != 0;
+}
+
+std::wstring FakeRegistry::Value(const std::wstring& subKey, const std::wstring& name) const {
+  return keys.at(subKey).values.at(name);
+}
+
+void FakeRegistry::SetValue(const std::wstring& subKey, const std::wstring& name, const std::wstring& data) {
+  keys[subKey].values[name] = data;
+}
+
+std::optional<std::uint64_t> FakeFiles::SizeOf(const std::wstring& path) {
+  const auto file = files.find(path);
+  if (file == files.end()) return std::nullopt;
+  return file->second;
+}
+
+bool FakeFiles::Delete(const std::wstring& path) {
+  deleteCalls.push_back(path);
+  if (locked.count(path) != 0 || files.count(path) == 0) return false;
+  files.erase(path);
+  return true;
+}
+
+void FakeClock::WaitForEvents(double maxSeconds) {
+  ++waits;
+  waitRequests.push_back(maxSeconds);
+  now += (eventEvery > 0.0) ? std::min(eventEvery, maxSeconds) : maxSeconds;
+}
+
+void FakeClock::ProcessPendingEvents() {
+  ++pumps;
+  if (onEvent != nullptr) onEvent(eventContext);
+}
+
+}  // namespace kolvane::fake

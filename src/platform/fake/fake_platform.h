@@ -1,0 +1,151 @@
+// An in-memory machine for the unit tests: a registry of keys and values,
+// files with sizes, and a record of everything shown or requested.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace kolvane::fake {
+
+// Registry keys are stored by their full path below HKEY_LOCAL_MACHINE.
+class FakeRegistry : public Registry {
+ public:
+  struct Key {
+    std::map<std::wstring, std::wstring> values;
+    bool operator==(const Key&) const = default;
+  };
+
+  OpenedKey Open(RegRoot root, const std::wstring& subKey) override;
+  OpenedKey Create(RegRoot root, const std::wstring& subKey) override;
+
+  bool HasValue(const std::wstring& subKey, const std::wstring& name) const;
+  std::wstring Value(const std::wstring& subKey, const std::wstring& name) const;
+  void SetValue(const std::wstring& subKey, const std::wstring& name, const std::wstring& data);
+  bool HasKey(const std::wstring& subKey) const { return keys.count(subKey) != 0; }
+
+  std::map<std::wstring, Key> keys;
+  // Keys that exist but may not be opened for writing.
+  std::set<std::wstring> denied;
+  // Values that exist but cannot be deleted.
+  std::set<std::wstring> undeletable;
+  int openKeys = 0;  // keys open right now
+  int opens = 0;     // successful opens and creates so far
+
+ private:
+  class FakeKey;
+  OpenedKey Opened(const std::wstring& subKey);
+};
+
+class FakeFiles : public Files {
+ public:
+  std::optional<std::uint64_t> SizeOf(const std::wstring& path) override;
+  bool Delete(const std::wstring& path) override;
+
+  std::map<std::wstring, std::uint64_t> files;  // path -> size
+  std::set<std::wstring> directories;
+  std::set<std::wstring> locked;  // files that cannot be deleted
+  std::vector<std::wstring> deleteCalls;
+};
+
+class FakeProcess : public Process {
+ public:
+  std::wstring WindowsDirectory() override { return windowsDir; }
+  std::wstring SystemDirectory() override { return systemDir; }
+  std::wstring CurrentDirectory() override { return currentDir; }
+  std::wstring ModuleFileName() override { return moduleFileName; }
+  std::wstring CommandLine() override { return commandLine; }
+  void EndProcess() override { ++endCalls; }
+
+  std::wstring windowsDir = L"C:\\WINDOWS";
+  std::wstring systemDir = L"C:\\WINDOWS\\system32";
+  std::wstring currentDir = L"C:\\TOOLS";
+  std::wstring moduleFileName = L"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe";
+  std::wstring commandLine = L"\"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe\"";
+  int endCalls = 0;
+};
+
+class FakeDialogs : public Dialogs {
+ public:
+  void ShowMessage(const std::wstring& text) override { messages.push_back(text); }
+  std::vector<std::wstring> messages;
+};
+
+class FakePower : public Power {
+ public:
+  bool RequestRestart() override {
+    ++restartRequests;
+    return accept;
+  }
+  bool accept = true;
+  int restartRequests = 0;
+};
+
+class FakeShell : public Shell {
+ public:
+  void OpenUrl(const std::wstring& url) override { urls.push_back(url); }
+  std::vector<std::wstring> urls;
+};
+
+// A clock the test moves: every wait advances it by the time waited, or by
+// eventEvery when an event arrives sooner. onEvent runs for each pump, the
+// way a queued click would.
+class FakeClock : public EventClock {
+ public:
+  double Now() override { return now; }
+  void WaitForEvents(double maxSeconds) override;
+  void ProcessPendingEvents() override;
+
+  double now = 1000.0;
+  double eventEvery = 0.0;  // 0: no events, each wait runs to its end
+  int waits = 0;
+  int pumps = 0;
+  std::vector<double> waitRequests;
+  void (*onEvent)(void* context) = nullptr;
+  void* eventContext = nullptr;
+};
+
+class FakeView : public FormView {
+ public:
+  void SetText(Control control, const std::wstring& text) override { texts[control] = text; }
+  std::wstring GetText(Control control) override { return texts[control]; }
+  void SetLeft(Control control, float twips) override { Record(control, L"Left", twips); }
+  void SetTop(Control control, float twips) override { Record(control, L"Top", twips); }
+  void SetWidth(Control control, float twips) override { Record(control, L"Width", twips); }
+  float OuterWidth() override { return outerWidth; }
+  float OuterHeight() override { return outerHeight; }
+  bool IsMinimized() override { return minimized; }
+
+  struct Write {
+    Control control;
+    std::wstring property;
+    float value;
+  };
+  std::map<Control, std::wstring> texts;
+  std::vector<Write> writes;
+  float outerWidth = 6465;
+  float outerHeight = 5295;
+  bool minimized = false;
+
+ private:
+  void Record(Control control, const wchar_t* property, float value) { writes.push_back({control, property, value}); }
+};
+
+// Everything together, wired as the program uses it.
+struct FakeMachine {
+  FakeProcess process;
+  FakeFiles files;
+  FakeRegistry registry;
+  FakeDialogs dialogs;
+  FakePower power;
+  FakeShell shell;
+  FakeClock clock;
+  FakeView view;
+
+  Platform platform() { return {process, files, registry, dialogs, power, shell, clock}; }
+};
+
+}  // namespace kolvane::fake

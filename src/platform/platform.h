@@ -1,0 +1,132 @@
+// Everything the program asks of the machine. The logic in src/app sees
+// only these interfaces; src/platform/win32 implements them on Windows and
+// src/platform/fake keeps them in memory for the unit tests.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace kolvane {
+
+// Outcome of a registry call, reduced to what the program acts on.
+enum class RegStatus { Ok, NotFound, AccessDenied, Failed };
+
+enum class RegRoot { LocalMachine };
+
+// An open registry key. Destroying the object closes the key, so a key is
+// closed exactly once and only when it was really opened.
+class RegistryKey {
+ public:
+  virtual ~RegistryKey() = default;
+  // Stores data as a REG_SZ value; an empty text stores an empty string.
+  virtual RegStatus SetString(const std::wstring& valueName, const std::wstring& data) = 0;
+  virtual RegStatus DeleteValue(const std::wstring& valueName) = 0;
+};
+
+struct OpenedKey {
+  RegStatus status = RegStatus::Failed;
+  std::unique_ptr<RegistryKey> key;  // set only when status is Ok
+};
+
+class Registry {
+ public:
+  virtual ~Registry() = default;
+  // Opens an existing key for changing its values.
+  virtual OpenedKey Open(RegRoot root, const std::wstring& subKey) = 0;
+  // Opens a key for changing its values, creating it and any missing parents.
+  virtual OpenedKey Create(RegRoot root, const std::wstring& subKey) = 0;
+};
+
+class Files {
+ public:
+  virtual ~Files() = default;
+  // Size of a regular file; nothing when it does not exist, is a directory
+  // or cannot be opened.
+  virtual std::optional<std::uint64_t> SizeOf(const std::wstring& path) = 0;
+  // True when the file was deleted.
+  virtual bool Delete(const std::wstring& path) = 0;
+};
+
+class Process {
+ public:
+  virtual ~Process() = default;
+  // Directory queries give an empty text when they fail.
+  virtual std::wstring WindowsDirectory() = 0;
+  virtual std::wstring SystemDirectory() = 0;
+  virtual std::wstring CurrentDirectory() = 0;
+  // Full path of this program's own executable.
+  virtual std::wstring ModuleFileName() = 0;
+  // The whole command line as the system delivered it, program name first.
+  virtual std::wstring CommandLine() = 0;
+  // Ends the process at once. Only the fake returns from it.
+  virtual void EndProcess() = 0;
+};
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // Modal box: the text, an OK button only, no icon, the program's title.
+  virtual void ShowMessage(const std::wstring& text) = 0;
+};
+
+class Power {
+ public:
+  virtual ~Power() = default;
+  // Asks the system to restart; false when the request was refused.
+  virtual bool RequestRestart() = 0;
+};
+
+class Shell {
+ public:
+  virtual ~Shell() = default;
+  // Opens a web address in the user's browser; the outcome is not reported.
+  virtual void OpenUrl(const std::wstring& url) = 0;
+};
+
+// A monotonic clock together with the window's event queue, for waiting
+// without freezing the window.
+class EventClock {
+ public:
+  virtual ~EventClock() = default;
+  // Seconds on a clock that only moves forward; unrelated to the time of day.
+  virtual double Now() = 0;
+  // Sleeps until an event is queued or maxSeconds have passed.
+  virtual void WaitForEvents(double maxSeconds) = 0;
+  // Handles every queued event (clicks, repaints) and returns.
+  virtual void ProcessPendingEvents() = 0;
+};
+
+// The window's controls as the logic names them.
+enum class Control { Form1, Label1, Text1, Command1, Command2, Command3, Label3, Command5, Command6 };
+
+// Property writes and reads on the window and its controls. Lengths are in
+// twips (1440 to the inch); the implementation maps them to pixels.
+class FormView {
+ public:
+  virtual ~FormView() = default;
+  // Caption of the window, a button or a label; Text of the text box.
+  virtual void SetText(Control control, const std::wstring& text) = 0;
+  virtual std::wstring GetText(Control control) = 0;
+  virtual void SetLeft(Control control, float twips) = 0;
+  virtual void SetTop(Control control, float twips) = 0;
+  virtual void SetWidth(Control control, float twips) = 0;
+  // Outer size of the window, frame and title bar included.
+  virtual float OuterWidth() = 0;
+  virtual float OuterHeight() = 0;
+  virtual bool IsMinimized() = 0;
+};
+
+// The machine as one bundle, handed to Form1 when it is made.
+struct Platform {
+  Process& process;
+  Files& files;
+  Registry& registry;
+  Dialogs& dialogs;
+  Power& power;
+  Shell& shell;
+  EventClock& clock;
+};
+
+}  // namespace kolvane

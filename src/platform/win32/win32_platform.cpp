@@ -1,0 +1,191 @@
+#include "platform/win32/win32_platform.h"
+
+#include <shellapi.h>
+
+#include <cmath>
+
+#include "platform/win32/scoped_handle.h"
+
+namespace kolvane::win32 {
+namespace {
+
+RegStatus StatusOf(LONG result) {
+  switch (result) {
+    case ERROR_SUCCESS:
+      return RegStatus::Ok;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return RegStatus::NotFound;
+    case ERROR_ACCESS_DENIED:
+      return RegStatus::AccessDenied;
+    default:
+      return RegStatus::Failed;
+  }
+}
+
+HKEY RootKey(RegRoot root) {
+  switch (root) {
+    case RegRoot::LocalMachine:
+      break;
+  }
+  return HKEY_LOCAL_MACHINE;
+}
+
+class Win32Key : public RegistryKey {
+ public:
+  explicit Win32Key(ScopedRegKey key) : key_(std::move(key)) {}
+
+  RegStatus SetString(const std::wstring& valueName, const std::wstring& data) override {
+    const DWORD bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
+    return StatusOf(
+        ::RegSetValueExW(key_.get(), valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()), bytes));
+  }
+
+  RegStatus DeleteValue(const std::wstring& valueName) override {
+    return StatusOf(::RegDeleteValueW(key_.get(), valueName.c_str()));
+  }
+
+ private:
+  ScopedRegKey key_;
+};
+
+OpenedKey Wrap(LONG result, ScopedRegKey key) {
+  if (result != ERROR_SUCCESS) return {StatusOf(result), nullptr};
+  return {RegStatus::Ok, std::make_unique<Win32Key>(std::move(key))};
+}
+
+// Runs a query that fills a buffer and returns the count written, or the
+// size needed (terminator included) when the buffer is too small.
+template <typename Query>
+std::wstring QueryText(Query query) {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD count = query(buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (count == 0) return {};
+    if (count < buffer.size()) {
+      buffer.resize(count);
+      return buffer;
+    }
+    buffer.resize(count);
+  }
+}
+
+}  // namespace
+
+OpenedKey Win32Registry::Open(RegRoot root, const std::wstring& subKey) {
+  ScopedRegKey key;
+  const LONG result = ::RegOpenKeyExW(RootKey(root), subKey.c_str(), 0, KEY_SET_VALUE, key.receive());
+  return Wrap(result, std::move(key));
+}
+
+OpenedKey Win32Registry::Create(RegRoot root, const std::wstring& subKey) {
+  ScopedRegKey key;
+  const LONG result = ::RegCreateKeyExW(RootKey(root), subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                        KEY_SET_VALUE, nullptr, key.receive(), nullptr);
+  return Wrap(result, std::move(key));
+}
+
+std::optional<std::uint64_t> Win32Files::SizeOf(const std::wstring& path) {
+  // Reading attributes needs no read access and passes any sharing mode, so
+  // a file held open by a running program is still measured. Directories
+  // do not open without FILE_FLAG_BACKUP_SEMANTICS.
+  ScopedFileHandle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.is_valid() || ::GetFileType(file.get()) != FILE_TYPE_DISK) return std::nullopt;
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return std::nullopt;
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+bool Win32Files::Delete(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
+
+std::wstring Win32Process::WindowsDirectory() {
+  return QueryText([](wchar_t* buffer, DWORD size) { return static_cast<DWORD>(::GetWindowsDirectoryW(buffer, size)); });
+}
+
+std::wstring Win32Process::SystemDirectory() {
+  return QueryText([](wchar_t* buffer, DWORD size) { return static_cast<DWORD>(::GetSystemDirectoryW(buffer, size)); });
+}
+
+std::wstring Win32Process::CurrentDirectory() {
+  return QueryText([](wchar_t* buffer, DWORD size) { return ::GetCurrentDirectoryW(size, buffer); });
+}
+
+std::wstring Win32Process::ModuleFileName() {
+  // GetModuleFileNameW returns the buffer size when it had to cut the name.
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD count = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (count == 0) return {};
+    if (count < buffer.size()) {
+      buffer.resize(count);
+      return buffer;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::wstring Win32Process::CommandLine() {
+  const wchar_t* line = ::GetCommandLineW();
+  return line == nullptr ? std::wstring() : std::wstring(line);
+}
+
+void Win32Process::EndProcess() { ::ExitProcess(0); }
+
+void Win32Dialogs::ShowMessage(const std::wstring& text) {
+  ::MessageBoxW(owner_, text.c_str(), title_.c_str(), MB_OK);
+}
+
+bool Win32Power::RequestRestart() {
+  // The caller's token must have the shutdown privilege enabled, or the
+  // request fails with ERROR_PRIVILEGE_NOT_HELD.
+  ScopedKernelHandle token;
+  if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.receive())) {
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (::LookupPrivilegeValueW(nullptr, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid)) {
+      ::AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
+    }
+  }
+  // Restart (0x0002) together with the 0x8000 bit the program has always passed.
+  return ::ExitWindowsEx(0x8002, 0) != FALSE;
+}
+
+void Win32Shell::OpenUrl(const std::wstring& url) {
+  ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+double Win32EventClock::Now() {
+  LARGE_INTEGER frequency{};
+  LARGE_INTEGER counter{};
+  ::QueryPerformanceFrequency(&frequency);
+  ::QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+void Win32EventClock::WaitForEvents(double maxSeconds) {
+  const DWORD ms = maxSeconds <= 0.0 ? 0 : static_cast<DWORD>(std::ceil(maxSeconds * 1000.0));
+  ::MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
+void Win32EventClock::ProcessPendingEvents() {
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      quitSeen_ = true;
+      quitCode_ = static_cast<int>(msg.wParam);
+      continue;
+    }
+    Dispatch(msg);
+  }
+}
+
+void Win32EventClock::Dispatch(MSG& msg) {
+  if (dialog_ != nullptr && ::IsDialogMessageW(dialog_, &msg)) return;
+  ::TranslateMessage(&msg);
+  ::DispatchMessageW(&msg);
+}
+
+}  // namespace kolvane::win32

@@ -1,0 +1,52 @@
+// Entry point: builds the real platform, the window and Form1, runs the
+// load handler before the window is shown, then the message loop.
+#include <objbase.h>
+#include <windows.h>
+
+#include "app/form1.h"
+#include "app/texts.h"
+#include "platform/win32/win32_platform.h"
+#include "ui/main_window.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+  using namespace kolvane;
+  // The shell's URL handlers expect a single-threaded apartment.
+  const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+
+  win32::Win32Process process;
+  win32::Win32Files files;
+  win32::Win32Registry registry;
+  win32::Win32Dialogs dialogs(text::AppTitle);
+  win32::Win32Power power;
+  win32::Win32Shell shell;
+  win32::Win32EventClock clock;
+
+  ui::MainWindow window(instance);
+  if (!window.Create()) {
+    ::MessageBoxW(nullptr, L"Jendela program tidak dapat dibuat.", text::AppTitle, MB_OK);
+    return 1;
+  }
+  Form1 form({process, files, registry, dialogs, power, shell, clock}, window);
+  window.Attach(&form);
+  clock.SetDialogWindow(window.hwnd());
+
+  if (form.Form_Load() == Form1::AfterLoad::ProcessEnded) return 0;
+
+  form.Form_Resize();
+  ::ShowWindow(window.hwnd(), show);
+  ::UpdateWindow(window.hwnd());
+  dialogs.SetOwner(window.hwnd());
+  ::SetFocus(::GetNextDlgTabItem(window.hwnd(), nullptr, FALSE));
+
+  MSG msg{};
+  int exitCode = 0;
+  while (!clock.QuitSeen()) {
+    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) exitCode = static_cast<int>(msg.wParam);
+    if (got <= 0) break;
+    clock.Dispatch(msg);
+  }
+  if (clock.QuitSeen()) exitCode = clock.QuitCode();
+  if (SUCCEEDED(com)) ::CoUninitialize();
+  return exitCode;
+}

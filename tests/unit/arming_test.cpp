@@ -1,0 +1,147 @@
+#include "form_fixture.h"
+
+namespace kolvane {
+namespace {
+
+class ArmingTest : public FormTest {
+ protected:
+  // Starts the program from the given executable and scans an infected machine.
+  void StartInfected(const std::wstring& module = L"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe") {
+    m.process.moduleFileName = module;
+    ASSERT_EQ(Start(), Form1::AfterLoad::ShowWindow);
+    PlantThreat();
+    form.Command1_Click();
+    ASSERT_EQ(form.Infected, 1);
+    m.dialogs.messages.clear();
+  }
+
+  std::wstring RunValue() const { return m.registry.Value(RunKey, L"ssvchost"); }
+};
+
+TEST_F(ArmingTest, RefusesBeforeAnyScan) {
+  PlantThreat();
+  ASSERT_EQ(Start(), Form1::AfterLoad::ShowWindow);
+  const auto before = m.registry.keys;
+  form.Command2_Click();
+  EXPECT_EQ(m.dialogs.messages, std::vector<std::wstring>{L"Scan Windows Dulu"});
+  EXPECT_EQ(m.registry.keys, before);
+  EXPECT_EQ(m.power.restartRequests, 0);
+}
+
+TEST_F(ArmingTest, WritesBothValuesWarnsWaitsAndRestarts) {
+  StartInfected();
+  form.Command2_Click();
+  EXPECT_EQ(RunValue(), L"\"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe\" C:\\WINDOWS\\system32\\ssvchost.exe");
+  EXPECT_TRUE(m.registry.HasValue(RunServicesKey, L"ssvchost"));
+  EXPECT_EQ(m.registry.Value(RunServicesKey, L"ssvchost"), L"");
+  EXPECT_EQ(m.dialogs.messages, std::vector<std::wstring>{L"Komputer Anda akan di restart dalam 10 detik"});
+  EXPECT_EQ(m.power.restartRequests, 1);
+  EXPECT_EQ(m.registry.openKeys, 0);
+}
+
+TEST_F(ArmingTest, RunValueQuotesTheProgramWhereverItLies) {
+  StartInfected(L"C:\\Program Files\\Kolvane Tools\\KolvaneBackdoorHeliosB.exe");
+  form.Command2_Click();
+  EXPECT_EQ(RunValue(),
+            L"\"C:\\Program Files\\Kolvane Tools\\KolvaneBackdoorHeliosB.exe\" C:\\WINDOWS\\system32\\ssvchost.exe");
+}
+
+TEST_F(ArmingTest, RunValueNamesTheRunningProgramNotTheCurrentDirectory) {
+  m.process.currentDir = L"C:\\";
+  StartInfected(L"E:\\kolvane-copy.exe");
+  form.Command2_Click();
+  EXPECT_EQ(RunValue(), L"\"E:\\kolvane-copy.exe\" C:\\WINDOWS\\system32\\ssvchost.exe");
+}
+
+TEST_F(ArmingTest, RunValueStartsThePurgeOfTheThreat) {
+  // What the Run value holds, started as a command line, purges the threat.
+  StartInfected(L"C:\\Program Files\\K\\KolvaneBackdoorHeliosB.exe");
+  form.Command2_Click();
+  const std::wstring runValue = RunValue();
+
+  fake::FakeMachine after;
+  after.files.files[threatPath] = kThreatSize;
+  after.process.commandLine = runValue;
+  Form1 rebooted(after.platform(), after.view);
+  EXPECT_EQ(rebooted.Form_Load(), Form1::AfterLoad::ProcessEnded);
+  EXPECT_EQ(rebooted.CommandArg, threatPath);
+  EXPECT_TRUE(after.files.files.empty());
+}
+
+TEST_F(ArmingTest, CountdownLastsTenSecondsOfTheMonotonicClockAndPumpsEvents) {
+  StartInfected();
+  // The wall clock would cross midnight here; the monotonic clock knows nothing of it.
+  m.clock.now = 86395.0;
+  m.clock.eventEvery = 0.25;
+  struct Probe {
+    fake::FakeMachine* m;
+    double restartSeenAt = -1;
+    int restartsDuringWait = 0;
+  } probe{&m};
+  m.clock.eventContext = &probe;
+  m.clock.onEvent = [](void* context) {
+    auto* p = static_cast<Probe*>(context);
+    p->restartsDuringWait += p->m->power.restartRequests;
+  };
+  form.Command2_Click();
+  EXPECT_DOUBLE_EQ(m.clock.now, 86405.0);
+  EXPECT_EQ(m.clock.pumps, 40);
+  EXPECT_EQ(probe.restartsDuringWait, 0);
+  EXPECT_EQ(m.power.restartRequests, 1);
+  for (const double request : m.clock.waitRequests) EXPECT_GT(request, 0.0);
+}
+
+TEST_F(ArmingTest, CountdownSleepsInsteadOfSpinning) {
+  StartInfected();
+  form.Command2_Click();
+  // With no events queued, one wait covers the whole ten seconds.
+  EXPECT_EQ(m.clock.waits, 1);
+  ASSERT_EQ(m.clock.waitRequests.size(), 1u);
+  EXPECT_DOUBLE_EQ(m.clock.waitRequests[0], 10.0);
+}
+
+TEST_F(ArmingTest, RefusedRestartIsReportedAndTheValuesStay) {
+  StartInfected();
+  m.power.accept = false;
+  form.Command2_Click();
+  EXPECT_EQ(m.dialogs.messages,
+            (std::vector<std::wstring>{L"Komputer Anda akan di restart dalam 10 detik",
+                                       L"Gagal me-restart komputer. Silakan restart komputer Anda secara manual."}));
+  EXPECT_TRUE(m.registry.HasValue(RunKey, L"ssvchost"));
+  EXPECT_TRUE(m.registry.HasValue(RunServicesKey, L"ssvchost"));
+}
+
+TEST_F(ArmingTest, RefusedRunWriteStopsBeforeTheCountdown) {
+  StartInfected();
+  m.registry.denied.insert(RunKey);
+  form.Command2_Click();
+  EXPECT_EQ(m.dialogs.messages,
+            std::vector<std::wstring>{L"Registry tidak dapat diubah. Jalankan program ini sebagai Administrator."});
+  EXPECT_EQ(m.clock.waits, 0);
+  EXPECT_EQ(m.power.restartRequests, 0);
+  EXPECT_EQ(RunValue(), threatPath) << "the threat's own value is untouched";
+}
+
+TEST_F(ArmingTest, RefusedRunServicesWriteDoesNotStopTheArming) {
+  StartInfected();
+  m.registry.denied.insert(RunServicesKey);
+  form.Command2_Click();
+  EXPECT_EQ(m.dialogs.messages, std::vector<std::wstring>{L"Komputer Anda akan di restart dalam 10 detik"});
+  EXPECT_EQ(m.power.restartRequests, 1);
+}
+
+TEST(WriteRegString, CreatesMissingParentsReplacesAndStoresEmpty) {
+  fake::FakeRegistry registry;
+  EXPECT_TRUE(WriteRegString(registry, RegRoot::LocalMachine, L"Software\\A\\B", L"v", L"one"));
+  EXPECT_TRUE(registry.HasKey(L"Software\\A"));
+  EXPECT_TRUE(WriteRegString(registry, RegRoot::LocalMachine, L"Software\\A\\B", L"v", L"two"));
+  EXPECT_EQ(registry.Value(L"Software\\A\\B", L"v"), L"two");
+  EXPECT_TRUE(WriteRegString(registry, RegRoot::LocalMachine, L"Software\\A\\B", L"empty", L""));
+  EXPECT_TRUE(registry.HasValue(L"Software\\A\\B", L"empty"));
+  registry.denied.insert(L"Software\\C");
+  EXPECT_FALSE(WriteRegString(registry, RegRoot::LocalMachine, L"Software\\C", L"v", L"x"));
+  EXPECT_EQ(registry.openKeys, 0);
+}
+
+}  // namespace
+}  // namespace kolvane

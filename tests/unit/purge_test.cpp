@@ -1,0 +1,111 @@
+#include "form_fixture.h"
+
+namespace kolvane {
+namespace {
+
+class PurgeTest : public FormTest {
+ protected:
+  // Runs the program as the Run value starts it after the restart and
+  // returns the one log it shows.
+  std::wstring Purge(const std::wstring& argument) {
+    EXPECT_EQ(Start(L"\"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe\" " + argument), Form1::AfterLoad::ProcessEnded);
+    EXPECT_EQ(m.process.endCalls, 1);
+    EXPECT_EQ(m.registry.openKeys, 0) << "a key was left open";
+    EXPECT_EQ(m.dialogs.messages.size(), 1u);
+    return m.dialogs.messages.empty() ? L"" : m.dialogs.messages.front();
+  }
+
+  static std::wstring Log(const std::wstring& registry, const std::wstring& path, const std::wstring& file) {
+    return L"Proses Pembasmian Virus...\r\n            Proses mengubah registri ... " + registry +
+           L"\r\n            Proses menghapus file " + path + L" ... " + file + L"\r\n";
+  }
+};
+
+TEST_F(PurgeTest, AllPresentEverythingGoes) {
+  PlantThreat();
+  EXPECT_EQ(Purge(threatPath), Log(L"Sukses", threatPath, L"Sukses"));
+  EXPECT_FALSE(m.registry.HasValue(RunKey, L"ssvchost"));
+  EXPECT_FALSE(m.registry.HasValue(RunServicesKey, L"ssvchost"));
+  EXPECT_TRUE(m.files.files.empty());
+}
+
+TEST_F(PurgeTest, RunValueAbsentStillDeletesTheFile) {
+  PlantThreat();
+  m.registry.keys[RunKey].values.clear();
+  EXPECT_EQ(Purge(threatPath), Log(L"Gagal", threatPath, L"Sukses"));
+  EXPECT_FALSE(m.registry.HasValue(RunServicesKey, L"ssvchost"));
+  EXPECT_TRUE(m.files.files.empty());
+}
+
+TEST_F(PurgeTest, RunKeyAbsentReadsGagal) {
+  PlantThreat();
+  m.registry.keys.erase(RunKey);
+  EXPECT_EQ(Purge(threatPath), Log(L"Gagal", threatPath, L"Sukses"));
+}
+
+TEST_F(PurgeTest, RunServicesKeyAbsentIsNotReported) {
+  PlantThreat();
+  m.registry.keys.erase(RunServicesKey);
+  EXPECT_EQ(Purge(threatPath), Log(L"Sukses", threatPath, L"Sukses"));
+  EXPECT_FALSE(m.registry.HasKey(RunServicesKey));
+}
+
+TEST_F(PurgeTest, MissingFileReadsGagal) {
+  PlantThreat();
+  m.files.files.clear();
+  EXPECT_EQ(Purge(threatPath), Log(L"Sukses", threatPath, L"Gagal"));
+}
+
+TEST_F(PurgeTest, LockedThreatFileReadsGagal) {
+  PlantThreat();
+  m.files.locked.insert(threatPath);
+  EXPECT_EQ(Purge(threatPath), Log(L"Sukses", threatPath, L"Gagal"));
+  EXPECT_EQ(m.files.files.count(threatPath), 1u);
+}
+
+TEST_F(PurgeTest, NothingButTheThreatIsEverDeleted) {
+  const std::wstring other = L"C:\\Data\\report.doc";
+  const std::wstring otherSize = L"C:\\WINDOWS\\system32\\SSVCHOST.EXE";
+  const std::wstring dir = L"C:\\WINDOWS\\system32\\ssvchost.exe\\";
+  const std::wstring nearName = L"C:\\WINDOWS\\system32\\svchost.exe";
+  for (const auto& [path, size] : std::vector<std::pair<std::wstring, std::uint64_t>>{
+           {other, kThreatSize}, {otherSize, kThreatSize + 1}, {nearName, kThreatSize}}) {
+    m = fake::FakeMachine();
+    m.files.files[path] = size;
+    m.files.directories.insert(dir);
+    EXPECT_EQ(Purge(path), Log(L"Gagal", path, L"Gagal")) << path.c_str();
+    EXPECT_EQ(m.files.files.count(path), 1u);
+    EXPECT_TRUE(m.files.deleteCalls.empty());
+  }
+}
+
+TEST_F(PurgeTest, DirectoryIsLeftAlone) {
+  const std::wstring dir = L"C:\\WINDOWS\\system32\\ssvchost.exe";
+  m.files.directories.insert(dir);
+  EXPECT_EQ(Purge(dir), Log(L"Gagal", dir, L"Gagal"));
+  EXPECT_TRUE(m.files.deleteCalls.empty());
+}
+
+TEST_F(PurgeTest, FileNameIsComparedWithoutLetterCase) {
+  const std::wstring path = L"D:\\Quarantine\\SSVCHOST.EXE";
+  m.files.files[path] = kThreatSize;
+  EXPECT_EQ(Purge(path), Log(L"Gagal", path, L"Sukses"));
+  EXPECT_TRUE(m.files.files.empty());
+}
+
+TEST_F(PurgeTest, QuotedArgumentNamesThePathInside) {
+  const std::wstring path = L"C:\\Program Files\\Old Stuff\\ssvchost.exe";
+  m.files.files[path] = kThreatSize;
+  EXPECT_EQ(Purge(L"\"" + path + L"\""), Log(L"Gagal", path, L"Sukses"));
+  EXPECT_TRUE(m.files.files.empty());
+}
+
+TEST_F(PurgeTest, UnquotedPathWithBlanksIsKeptWhole) {
+  const std::wstring path = L"C:\\Program Files\\Old Stuff\\ssvchost.exe";
+  m.files.files[path] = kThreatSize;
+  EXPECT_EQ(Purge(path), Log(L"Gagal", path, L"Sukses"));
+  EXPECT_EQ(m.files.deleteCalls, std::vector<std::wstring>{path});
+}
+
+}  // namespace
+}  // namespace kolvane

@@ -1,0 +1,69 @@
+#include "form_fixture.h"
+
+namespace kolvane {
+namespace {
+
+using StartupTest = FormTest;
+
+TEST_F(StartupTest, InteractiveStartFillsTheWindowAndTouchesNothing) {
+  PlantThreat();
+  const auto registryBefore = m.registry.keys;
+
+  EXPECT_EQ(Start(), Form1::AfterLoad::ShowWindow);
+
+  EXPECT_EQ(m.view.texts[Control::Form1], L"Kolvane Backdoor.Helios.B");
+  EXPECT_EQ(m.view.texts[Control::Text1], L"C:\\WINDOWS");
+  EXPECT_EQ(m.view.texts[Control::Command2], L"Basmi Virus Backdoor.Helios.B");
+  EXPECT_EQ(m.view.texts[Control::Label3],
+            L"Ini adalah program Kolvane Backdoor.Helios.B. Program ini dibuat berdasarkan informasi-informasi di "
+            L"internet. Remove Registry digunakan untuk mengembalikan registry kalau Anda telah membasmi virusnya "
+            L"dengan AntiVirus.\r\nProgram ini dibuat oleh : Haryono (haryono@example.com)");
+  EXPECT_EQ(form.Infected, 0);
+  EXPECT_EQ(form.CommandArg, L"");
+  EXPECT_EQ(form.SystemDir, L"C:\\WINDOWS\\system32");
+  EXPECT_EQ(form.CurrentDir, L"C:\\TOOLS");
+
+  EXPECT_TRUE(m.dialogs.messages.empty());
+  EXPECT_EQ(m.process.endCalls, 0);
+  EXPECT_EQ(m.registry.keys, registryBefore);
+  EXPECT_EQ(m.files.files.size(), 1u);
+  EXPECT_TRUE(m.files.deleteCalls.empty());
+}
+
+TEST_F(StartupTest, ThreatProfileIsTheOneThreat) {
+  Start();
+  EXPECT_EQ(form.Threat.ThreatName, L"Backdoor.Helios.B");
+  EXPECT_EQ(form.Threat.ThreatTag, L"BackdoorHeliosB");
+  EXPECT_EQ(form.Threat.ThreatFile, L"ssvchost.exe");
+  EXPECT_EQ(form.Threat.ThreatSize, 110592);
+  EXPECT_EQ(form.Threat.RunValueName, L"ssvchost");
+}
+
+TEST_F(StartupTest, BlanksAfterTheProgramNameAreNoArgument) {
+  EXPECT_EQ(Start(L"\"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe\"  \t "), Form1::AfterLoad::ShowWindow);
+  EXPECT_EQ(m.process.endCalls, 0);
+  EXPECT_TRUE(m.dialogs.messages.empty());
+}
+
+TEST_F(StartupTest, ArgumentRunsThePurgeBeforeTheAboutText) {
+  PlantThreat();
+  EXPECT_EQ(Start(L"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe " + threatPath), Form1::AfterLoad::ProcessEnded);
+
+  EXPECT_EQ(m.process.endCalls, 1);
+  ASSERT_EQ(m.dialogs.messages.size(), 1u);
+  EXPECT_EQ(m.view.texts[Control::Form1], L"Kolvane Backdoor.Helios.B");
+  EXPECT_EQ(m.view.texts.count(Control::Label3), 0u);
+}
+
+TEST_F(StartupTest, FailedDirectoryQueriesGiveEmptyTexts) {
+  m.process.windowsDir.clear();
+  m.process.systemDir.clear();
+  m.process.currentDir.clear();
+  EXPECT_EQ(Start(), Form1::AfterLoad::ShowWindow);
+  EXPECT_EQ(m.view.texts[Control::Text1], L"");
+  EXPECT_EQ(form.SystemDir, L"");
+  EXPECT_EQ(form.CurrentDir, L"");
+}
+
+}  // namespace
+}  // namespace kolvane
