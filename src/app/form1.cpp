@@ -70,9 +70,7 @@ void Form1::Command1_Click() {
   }
 }
 
-std::wstring Form1::SelfCommandLine() {
-  return L"\"" + p_.process.ModuleFileName() + L"\" " + ThreatPath();
-}
+std::wstring Form1::SelfCommandLine() { return L"\"" + p_.process.ModuleFileName() + L"\" " + ThreatPath(); }
 
 void Form1::Command2_Click() {
   if (Infected != 1) {

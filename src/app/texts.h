@@ -29,10 +29,8 @@ inline constexpr wchar_t Clean[] = L"System Windows Anda Bebas Virus ";
 // Arming and restart.
 inline constexpr wchar_t ScanFirst[] = L"Scan Windows Dulu";
 inline constexpr wchar_t RestartSoon[] = L"Komputer Anda akan di restart dalam 10 detik";
-inline constexpr wchar_t ArmFailed[] =
-    L"Registry tidak dapat diubah. Jalankan program ini sebagai Administrator.";
-inline constexpr wchar_t RestartFailed[] =
-    L"Gagal me-restart komputer. Silakan restart komputer Anda secara manual.";
+inline constexpr wchar_t ArmFailed[] = L"Registry tidak dapat diubah. Jalankan program ini sebagai Administrator.";
+inline constexpr wchar_t RestartFailed[] = L"Gagal me-restart komputer. Silakan restart komputer Anda secara manual.";
 
 // Registry restore.
 inline constexpr wchar_t RestoreDone[] = L"Sukses Mengembalikan registry";

@@ -18,8 +18,7 @@ bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b) {
 bool HasThreatSignature(const ThreatProfile& threat, const std::wstring& path, std::uint64_t size) {
   const auto slash = path.find_last_of(L"\\/");
   const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-  return EqualsIgnoringAsciiCase(name, threat.ThreatFile) &&
-         size == static_cast<std::uint64_t>(threat.ThreatSize);
+  return EqualsIgnoringAsciiCase(name, threat.ThreatFile) && size == static_cast<std::uint64_t>(threat.ThreatSize);
 }
 
 }  // namespace kolvane

@@ -147,10 +147,9 @@ void MainWindow::OnCreate() {
   for (const ControlDesign& design : DesignControls) {
     const int index = IndexOf(design.control);
     const DWORD exStyle = design.kind == ControlKind::TextBox ? WS_EX_CLIENTEDGE : 0;
-    handles_[index] = ::CreateWindowExW(exStyle, ClassOf(design.kind), DesignText(design.control).c_str(),
-                                        StyleOf(design.kind), 0, 0, 0, 0, hwnd_,
-                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + index)),
-                                        instance_, nullptr);
+    handles_[index] = ::CreateWindowExW(
+        exStyle, ClassOf(design.kind), DesignText(design.control).c_str(), StyleOf(design.kind), 0, 0, 0, 0, hwnd_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + index)), instance_, nullptr);
     ::SendMessageW(handles_[index], WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     ApplyPlace(design.control);
   }
@@ -207,8 +206,8 @@ void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
 void MainWindow::MakeFont() {
   // Fixedsys 9 pt, normal weight, ANSI character set. The controls take the
   // new font before the old one is freed.
-  win32::ScopedGdiObject font(::CreateFontW(-::MulDiv(9, static_cast<int>(dpi_), 72), 0, 0, 0, FW_NORMAL, FALSE,
-                                            FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+  win32::ScopedGdiObject font(::CreateFontW(-::MulDiv(9, static_cast<int>(dpi_), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                                            FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Fixedsys"));
   std::swap(font, font_);
   for (HWND handle : handles_) {

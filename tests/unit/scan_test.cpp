@@ -27,7 +27,8 @@ TEST_F(ScanTest, ThreatOfExactSizeIsFound) {
 }
 
 TEST_F(ScanTest, OnlyTheExactSizeCounts) {
-  for (const std::uint64_t size : std::vector<std::uint64_t>{kThreatSize - 1, kThreatSize + 1, kThreatSize + (std::uint64_t{1} << 32), 0}) {
+  for (const std::uint64_t size :
+       std::vector<std::uint64_t>{kThreatSize - 1, kThreatSize + 1, kThreatSize + (std::uint64_t{1} << 32), 0}) {
     m.files.files[threatPath] = size;
     EXPECT_EQ(Scan(), clean) << size;
     EXPECT_EQ(form.Infected, 0);

@@ -101,7 +101,8 @@ std::optional<std::uint64_t> Win32Files::SizeOf(const std::wstring& path) {
 bool Win32Files::Delete(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
 
 std::wstring Win32Process::WindowsDirectory() {
-  return QueryText([](wchar_t* buffer, DWORD size) { return static_cast<DWORD>(::GetWindowsDirectoryW(buffer, size)); });
+  return QueryText(
+      [](wchar_t* buffer, DWORD size) { return static_cast<DWORD>(::GetWindowsDirectoryW(buffer, size)); });
 }
 
 std::wstring Win32Process::SystemDirectory() {
@@ -133,9 +134,7 @@ std::wstring Win32Process::CommandLine() {
 
 void Win32Process::EndProcess() { ::ExitProcess(0); }
 
-void Win32Dialogs::ShowMessage(const std::wstring& text) {
-  ::MessageBoxW(owner_, text.c_str(), title_.c_str(), MB_OK);
-}
+void Win32Dialogs::ShowMessage(const std::wstring& text) { ::MessageBoxW(owner_, text.c_str(), title_.c_str(), MB_OK); }
 
 bool Win32Power::RequestRestart() {
   // The caller's token must have the shutdown privilege enabled, or the

@@ -1,0 +1,170 @@
+#include "driver.h"
+
+#include <vector>
+
+namespace e2e {
+namespace {
+
+void Pause() { ::Sleep(10); }
+
+struct Search {
+  DWORD pid;
+  const wchar_t* className;
+  std::wstring caption;
+  std::wstring prefix;
+  bool matchText;
+  HWND found;
+};
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[64] = {};
+  ::GetClassNameW(window, name, 64);
+  return name;
+}
+
+BOOL CALLBACK MatchTopLevel(HWND window, LPARAM param) {
+  auto* s = reinterpret_cast<Search*>(param);
+  if (!::IsWindowVisible(window)) return TRUE;
+  if (s->pid != 0 && ProcessOf(window) != s->pid) return TRUE;
+  if (ClassOf(window) != s->className) return TRUE;
+  if (!s->caption.empty() && WindowText(window) != s->caption) return TRUE;
+  if (s->matchText && MessageBoxText(window).rfind(s->prefix, 0) != 0) return TRUE;
+  s->found = window;
+  return FALSE;
+}
+
+HWND WaitFor(Search search, DWORD timeoutMs) {
+  const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+  do {
+    search.found = nullptr;
+    ::EnumWindows(&MatchTopLevel, reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr) return search.found;
+    Pause();
+  } while (::GetTickCount64() < end);
+  return nullptr;
+}
+
+}  // namespace
+
+std::wstring ProgramPath() {
+  wchar_t self[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring path = self;
+  return path.substr(0, path.find_last_of(L'\\') + 1) + L"KolvaneBackdoorHeliosB.exe";
+}
+
+App::App(const std::wstring& arguments) {
+  std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
+  if (!arguments.empty()) commandLine += L" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_)) {
+    info_ = {};
+    return;
+  }
+  ::WaitForInputIdle(info_.hProcess, kTimeoutMs);
+}
+
+App::~App() {
+  if (info_.hProcess == nullptr) return;
+  if (::WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) ::TerminateProcess(info_.hProcess, 99);
+  ::CloseHandle(info_.hThread);
+  ::CloseHandle(info_.hProcess);
+}
+
+bool App::WaitForExit(DWORD timeoutMs, DWORD* exitCode) {
+  if (info_.hProcess == nullptr || ::WaitForSingleObject(info_.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
+  if (exitCode != nullptr) ::GetExitCodeProcess(info_.hProcess, exitCode);
+  return true;
+}
+
+HWND WaitForWindow(DWORD pid, const wchar_t* className, const std::wstring& caption, DWORD timeoutMs) {
+  return WaitFor({pid, className, caption, L"", false, nullptr}, timeoutMs);
+}
+
+HWND WaitForMessageBox(DWORD pid, const std::wstring& prefix, DWORD timeoutMs) {
+  return WaitFor({pid, L"#32770", L"", prefix, true, nullptr}, timeoutMs);
+}
+
+bool NoWindowFor(const std::wstring& caption, DWORD ms) {
+  return WaitFor({0, L"KolvaneForm1", caption, L"", false, nullptr}, ms) == nullptr;
+}
+
+std::wstring WindowText(HWND window) {
+  std::vector<wchar_t> text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+  ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
+  return text.data();
+}
+
+std::wstring MessageBoxText(HWND box) {
+  HWND label = ::GetDlgItem(box, 0xFFFF);
+  return label == nullptr ? std::wstring() : WindowText(label);
+}
+
+bool PressOk(HWND box) {
+  ::PostMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+  const ULONGLONG end = ::GetTickCount64() + kTimeoutMs;
+  while (::IsWindow(box) && ::IsWindowVisible(box)) {
+    if (::GetTickCount64() >= end) return false;
+    Pause();
+  }
+  return true;
+}
+
+HWND FindChild(HWND parent, const wchar_t* className, const std::wstring& text) {
+  for (HWND child = ::FindWindowExW(parent, nullptr, className, nullptr); child != nullptr;
+       child = ::FindWindowExW(parent, child, className, nullptr)) {
+    if (WindowText(child) == text) return child;
+  }
+  return nullptr;
+}
+
+bool ClickButton(HWND parent, const std::wstring& text) {
+  HWND button = FindChild(parent, L"Button", text);
+  return button != nullptr && ::PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+DWORD ProcessOf(HWND window) {
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(window, &pid);
+  return pid;
+}
+
+std::wstring ThreatPath() {
+  wchar_t dir[MAX_PATH] = {};
+  ::GetSystemDirectoryW(dir, MAX_PATH);
+  return std::wstring(dir) + L"\\ssvchost.exe";
+}
+
+void PlantFile(const std::wstring& path, DWORD size) {
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  const std::vector<char> zeros(size, 0);
+  DWORD written = 0;
+  ::WriteFile(file, zeros.data(), size, &written, nullptr);
+  ::CloseHandle(file);
+}
+
+bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void SetValue(const std::wstring& key, const std::wstring& name, const std::wstring& data) {
+  ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), REG_SZ, data.c_str(),
+                    static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+}
+
+bool ReadValue(const std::wstring& key, const std::wstring& name, std::wstring* data) {
+  wchar_t buffer[2048] = {};
+  DWORD bytes = sizeof(buffer);
+  if (::RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, buffer, &bytes) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  if (data != nullptr) *data = buffer;
+  return true;
+}
+
+void DeleteValue(const std::wstring& key, const std::wstring& name) {
+  ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str());
+}
+
+}  // namespace e2e

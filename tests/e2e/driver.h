@@ -1,0 +1,62 @@
+// Drives the real program through its windows, as a user would: finds
+// windows by caption, clicks buttons by their text, reads and answers
+// message boxes. Every wait is bounded. The driver owns no window, so a
+// Wine end of session leaves it running.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace e2e {
+
+inline constexpr DWORD kTimeoutMs = 15000;
+
+// Full path of the program under test: next to the test executable.
+std::wstring ProgramPath();
+
+class App {
+ public:
+  // Starts the program with the given argument text (none when empty).
+  explicit App(const std::wstring& arguments = L"");
+  ~App();
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
+
+  DWORD pid() const { return info_.dwProcessId; }
+  bool started() const { return info_.hProcess != nullptr; }
+  // True when the process ended within the time; exitCode receives its code.
+  bool WaitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr);
+
+ private:
+  PROCESS_INFORMATION info_{};
+};
+
+// The visible top-level window of process pid (any process when pid is 0)
+// with this class and caption; null when none appeared in time.
+HWND WaitForWindow(DWORD pid, const wchar_t* className, const std::wstring& caption, DWORD timeoutMs = kTimeoutMs);
+// A visible message box of process pid (any when 0) whose text begins with prefix.
+HWND WaitForMessageBox(DWORD pid, const std::wstring& prefix = L"", DWORD timeoutMs = kTimeoutMs);
+// True when no visible window of this caption shows up in the time given.
+bool NoWindowFor(const std::wstring& caption, DWORD ms);
+
+std::wstring WindowText(HWND window);
+std::wstring MessageBoxText(HWND box);
+// Presses OK and waits until the box is gone.
+bool PressOk(HWND box);
+// Posts a click to the child button with this text; false when there is none.
+bool ClickButton(HWND parent, const std::wstring& text);
+HWND FindChild(HWND parent, const wchar_t* className, const std::wstring& text);
+DWORD ProcessOf(HWND window);
+
+// The threat's place in the system directory as this 32-bit process sees it.
+std::wstring ThreatPath();
+void PlantFile(const std::wstring& path, DWORD size);
+bool FileExists(const std::wstring& path);
+
+// HKLM values in the 32-bit view, as the program sees them.
+void SetValue(const std::wstring& key, const std::wstring& name, const std::wstring& data);
+bool ReadValue(const std::wstring& key, const std::wstring& name, std::wstring* data = nullptr);
+void DeleteValue(const std::wstring& key, const std::wstring& name);
+
+}  // namespace e2e

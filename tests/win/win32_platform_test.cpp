@@ -1,0 +1,207 @@
+// The real Win32 layer against the registry and files of the Wine prefix.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/module1.h"
+#include "platform/win32/scoped_handle.h"
+#include "platform/win32/win32_platform.h"
+
+namespace kolvane::win32 {
+namespace {
+
+// A private key below HKLM\Software, removed before and after each test.
+class RegistryTest : public ::testing::Test {
+ protected:
+  const std::wstring root = L"Software\\KolvaneTest";
+  const std::wstring sub = root + L"\\Missing\\Parents";
+
+  void SetUp() override { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, root.c_str()); }
+  void TearDown() override { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, root.c_str()); }
+
+  // Reads a value straight from the registry: its type and text.
+  bool Read(const std::wstring& key, const std::wstring& name, DWORD& type, std::wstring& data) {
+    DWORD bytes = 0;
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr,
+                       &bytes) != ERROR_SUCCESS) {
+      return false;
+    }
+    std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, buffer.data(),
+                       &bytes) != ERROR_SUCCESS) {
+      return false;
+    }
+    data.assign(buffer.data());
+    return true;
+  }
+
+  Win32Registry registry;
+};
+
+TEST_F(RegistryTest, CreateSetReplaceAndDelete) {
+  {
+    OpenedKey key = registry.Create(RegRoot::LocalMachine, sub);
+    ASSERT_EQ(key.status, RegStatus::Ok);
+    EXPECT_EQ(key.key->SetString(L"ssvchost", L"\"C:\\Program Files\\K\\k.exe\" C:\\x.exe"), RegStatus::Ok);
+  }
+  DWORD type = 0;
+  std::wstring data;
+  ASSERT_TRUE(Read(sub, L"ssvchost", type, data));
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(data, L"\"C:\\Program Files\\K\\k.exe\" C:\\x.exe");
+
+  OpenedKey key = registry.Open(RegRoot::LocalMachine, sub);
+  ASSERT_EQ(key.status, RegStatus::Ok);
+  EXPECT_EQ(key.key->DeleteValue(L"ssvchost"), RegStatus::Ok);
+  EXPECT_FALSE(Read(sub, L"ssvchost", type, data));
+  EXPECT_EQ(key.key->DeleteValue(L"ssvchost"), RegStatus::NotFound);
+}
+
+TEST_F(RegistryTest, OpeningAMissingKeyIsNotFound) {
+  const OpenedKey key = registry.Open(RegRoot::LocalMachine, root + L"\\Nowhere");
+  EXPECT_EQ(key.status, RegStatus::NotFound);
+  EXPECT_EQ(key.key, nullptr);
+  // Open never creates.
+  HKEY probe = nullptr;
+  EXPECT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, (root + L"\\Nowhere").c_str(), 0, KEY_READ, &probe),
+            ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryTest, WriteRegStringCreatesReplacesAndStoresEmpty) {
+  EXPECT_TRUE(WriteRegString(registry, RegRoot::LocalMachine, sub, L"v", L"first"));
+  EXPECT_TRUE(WriteRegString(registry, RegRoot::LocalMachine, sub, L"v", L"second"));
+  EXPECT_TRUE(WriteRegString(registry, RegRoot::LocalMachine, sub, L"empty", L""));
+  DWORD type = 0;
+  std::wstring data;
+  ASSERT_TRUE(Read(sub, L"v", type, data));
+  EXPECT_EQ(data, L"second");
+  ASSERT_TRUE(Read(sub, L"empty", type, data)) << "an empty text is a value that exists";
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(data, L"");
+}
+
+TEST_F(RegistryTest, TextOutsideTheAnsiCodePageSurvives) {
+  const std::wstring text = L"C:\\Pengguna\\\u0411\u043e\u0440\u0438\u0441\\\u6771\u4eac.exe";
+  EXPECT_TRUE(WriteRegString(registry, RegRoot::LocalMachine, sub, L"w", text));
+  DWORD type = 0;
+  std::wstring data;
+  ASSERT_TRUE(Read(sub, L"w", type, data));
+  EXPECT_EQ(data, text);
+}
+
+class FilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH + 1];
+    ASSERT_GT(::GetTempPathW(MAX_PATH + 1, temp), 0u);
+    dir = std::wstring(temp) + L"kolvane-files-" + std::to_wstring(::GetCurrentProcessId());
+    ASSERT_TRUE(::CreateDirectoryW(dir.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+  }
+  void TearDown() override {
+    for (const auto& path : made) ::DeleteFileW(path.c_str());
+    ::RemoveDirectoryW(dir.c_str());
+  }
+
+  std::wstring Make(const std::wstring& name, std::size_t size) {
+    const std::wstring path = dir + L"\\" + name;
+    ScopedFileHandle file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    EXPECT_TRUE(file.is_valid());
+    const std::vector<char> zeros(size, 0);
+    DWORD written = 0;
+    if (size > 0) {
+      EXPECT_TRUE(::WriteFile(file.get(), zeros.data(), static_cast<DWORD>(size), &written, nullptr));
+    }
+    made.push_back(path);
+    return path;
+  }
+
+  std::wstring dir;
+  std::vector<std::wstring> made;
+  Win32Files files;
+};
+
+TEST_F(FilesTest, SizeOfFilesDirectoriesAndMissingPaths) {
+  EXPECT_EQ(files.SizeOf(Make(L"ssvchost.exe", 110592)), std::optional<std::uint64_t>(110592));
+  EXPECT_EQ(files.SizeOf(Make(L"empty.bin", 0)), std::optional<std::uint64_t>(0));
+  EXPECT_EQ(files.SizeOf(dir), std::nullopt);
+  EXPECT_EQ(files.SizeOf(dir + L"\\absent.exe"), std::nullopt);
+  EXPECT_EQ(files.SizeOf(L""), std::nullopt);
+}
+
+TEST_F(FilesTest, SizeOfAFileHeldOpenWithoutSharing) {
+  const std::wstring path = Make(L"ssvchost.exe", 110592);
+  ScopedFileHandle holder(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(holder.is_valid());
+  EXPECT_EQ(files.SizeOf(path), std::optional<std::uint64_t>(110592));
+  EXPECT_FALSE(files.Delete(path)) << "a file in use without delete sharing stays";
+}
+
+TEST_F(FilesTest, DeleteReportsWhatHappened) {
+  const std::wstring path = Make(L"ssvchost.exe", 110592);
+  EXPECT_TRUE(files.Delete(path));
+  EXPECT_EQ(::GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(files.Delete(path));
+  EXPECT_FALSE(files.Delete(dir)) << "a directory is not deleted";
+  EXPECT_NE(::GetFileAttributesW(dir.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(FilesTest, DeleteTakesWildcardsLiterally) {
+  const std::wstring keep = Make(L"keep.exe", 10);
+  EXPECT_FALSE(files.Delete(dir + L"\\*.exe"));
+  EXPECT_NE(::GetFileAttributesW(keep.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(Win32Process, DirectoriesAreCutToTheirLength) {
+  Win32Process process;
+  for (const std::wstring& d : {process.WindowsDirectory(), process.SystemDirectory(), process.CurrentDirectory()}) {
+    ASSERT_FALSE(d.empty());
+    EXPECT_EQ(d.find(L'\0'), std::wstring::npos);
+    EXPECT_NE(::GetFileAttributesW(d.c_str()), INVALID_FILE_ATTRIBUTES) << d.c_str();
+  }
+  const std::wstring system = process.SystemDirectory();
+  EXPECT_EQ(system.back() == L'\\', system.size() == 3) << "only a drive root ends with a separator";
+  EXPECT_EQ(::CompareStringOrdinal(system.c_str(), -1, L"C:\\windows\\system32", -1, TRUE), CSTR_EQUAL);
+}
+
+TEST(Win32Process, ModuleFileNameAndCommandLine) {
+  Win32Process process;
+  const std::wstring module = process.ModuleFileName();
+  ASSERT_GT(module.size(), 15u);
+  EXPECT_EQ(::CompareStringOrdinal(module.substr(module.size() - 15).c_str(), -1, L"win32_tests.exe", -1, TRUE),
+            CSTR_EQUAL)
+      << module.c_str();
+  EXPECT_NE(process.CommandLine().find(L"win32_tests"), std::wstring::npos);
+}
+
+TEST(Win32EventClock, WaitEndsAtItsTimeAndTheClockMovesOn) {
+  Win32EventClock clock;
+  const double start = clock.Now();
+  clock.ProcessPendingEvents();
+  clock.WaitForEvents(0.2);
+  const double waited = clock.Now() - start;
+  EXPECT_GE(waited, 0.15);
+  EXPECT_LT(waited, 5.0);
+}
+
+TEST(Win32EventClock, QueuedMessageEndsTheWaitAndIsHandled) {
+  Win32EventClock clock;
+  ::PostThreadMessageW(::GetCurrentThreadId(), WM_APP, 0, 0);
+  const double start = clock.Now();
+  clock.WaitForEvents(30.0);
+  EXPECT_LT(clock.Now() - start, 5.0);
+  clock.ProcessPendingEvents();
+  MSG msg;
+  EXPECT_FALSE(::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) << "the queue was emptied";
+  ::PostQuitMessage(3);
+  clock.ProcessPendingEvents();
+  EXPECT_TRUE(clock.QuitSeen());
+  EXPECT_EQ(clock.QuitCode(), 3);
+}
+
+}  // namespace
+}  // namespace kolvane::win32
