@@ -91,9 +91,16 @@ bool NoWindowFor(const std::wstring& caption, DWORD ms) {
 }
 
 std::wstring WindowText(HWND window) {
-  std::vector<wchar_t> text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-  ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
-  return text.data();
+  // WM_GETTEXT, since GetWindowText does not ask another process's controls.
+  DWORD_PTR length = 0;
+  if (!::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return {};
+  std::vector<wchar_t> text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  if (!::SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                             2000, &copied)) {
+    return {};
+  }
+  return std::wstring(text.data(), copied);
 }
 
 std::wstring MessageBoxText(HWND box) {
@@ -146,6 +153,18 @@ void PlantFile(const std::wstring& path, DWORD size) {
 }
 
 bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string ReadFileText(const std::wstring& path) {
+  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string text;
+  char buffer[4096];
+  DWORD got = 0;
+  while (::ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) text.append(buffer, got);
+  ::CloseHandle(file);
+  return text;
+}
 
 void SetValue(const std::wstring& key, const std::wstring& name, const std::wstring& data) {
   ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), REG_SZ, data.c_str(),

@@ -53,6 +53,8 @@ DWORD ProcessOf(HWND window);
 std::wstring ThreatPath();
 void PlantFile(const std::wstring& path, DWORD size);
 bool FileExists(const std::wstring& path);
+// The bytes of a file, empty when it cannot be read.
+std::string ReadFileText(const std::wstring& path);
 
 // HKLM values in the 32-bit view, as the program sees them.
 void SetValue(const std::wstring& key, const std::wstring& name, const std::wstring& data);

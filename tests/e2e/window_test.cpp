@@ -1,0 +1,212 @@
+// The window as the user meets it: layout, keyboard, resources and links.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "driver.h"
+
+namespace e2e {
+namespace {
+
+constexpr wchar_t kCaption[] = L"Kolvane Backdoor.Helios.B";
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(app.started());
+    form = WaitForWindow(app.pid(), L"KolvaneForm1", kCaption);
+    ASSERT_NE(form, nullptr);
+  }
+  void TearDown() override {
+    ::PostMessageW(form, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(app.WaitForExit(kTimeoutMs));
+  }
+
+  // A control's rectangle in client pixels.
+  RECT Place(const wchar_t* className, const std::wstring& text) {
+    HWND child = FindChild(form, className, text);
+    EXPECT_NE(child, nullptr) << "no control";
+    RECT r{};
+    ::GetWindowRect(child, &r);
+    ::MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  }
+
+  App app;
+  HWND form = nullptr;
+};
+
+void ExpectRect(const RECT& r, int left, int top, int right, int bottom, const char* what) {
+  EXPECT_EQ(r.left, left) << what;
+  EXPECT_EQ(r.top, top) << what;
+  EXPECT_EQ(r.right, right) << what;
+  EXPECT_EQ(r.bottom, bottom) << what;
+}
+
+TEST_F(WindowTest, DesignLayoutAtTheFirstShowing) {
+  RECT client{};
+  ::GetClientRect(form, &client);
+  EXPECT_EQ(client.right, 423);
+  EXPECT_EQ(client.bottom, 326);
+  RECT outer{};
+  ::GetWindowRect(form, &outer);
+  const int frameX = (outer.right - outer.left - client.right) / 2;
+  ASSERT_EQ(frameX, 4) << "the layout below assumes Wine's 4-pixel frame";
+
+  // Outer width 431 px = 6465 twips: the design size, reflowed by Form_Resize.
+  ExpectRect(Place(L"Static", L"Directory Windows Anda :"), 8, 8, 233, 25, "Label1");
+  ExpectRect(Place(L"Edit", L"C:\\windows"), 248, 8, 248 + 164, 33, "Text1 (2465 twips wide)");
+  ExpectRect(Place(L"Button", L"Scan Windows Anda"), 8, 40, 416, 65, "Command1 (6115 twips wide)");
+  ExpectRect(Place(L"Button", L"Basmi Virus Backdoor.Helios.B"), 8, 72, 416, 97, "Command2");
+  ExpectRect(Place(L"Button", L"Remove Registry"), 8, 104, 416, 129, "Command3");
+  // The two link buttons split the client width, at Top 4470 twips = 298 px.
+  ExpectRect(Place(L"Button", L"www.example.com"), 0, 298, 212, 323, "Command5");
+  ExpectRect(Place(L"Button", L"Virustotal.com"), 212, 298, 423, 323, "Command6");
+}
+
+TEST_F(WindowTest, ResizingReflowsTheControls) {
+  RECT outer{};
+  ::GetWindowRect(form, &outer);
+  // 150 px wider and 60 px taller.
+  ::SetWindowPos(form, nullptr, 0, 0, outer.right - outer.left + 150, outer.bottom - outer.top + 60,
+                 SWP_NOMOVE | SWP_NOZORDER);
+  ExpectRect(Place(L"Button", L"Scan Windows Anda"), 8, 40, 566, 65, "Command1");
+  ExpectRect(Place(L"Edit", L"C:\\windows"), 248, 8, 248 + 314, 33, "Text1");
+  ExpectRect(Place(L"Button", L"www.example.com"), 0, 358, 287, 383, "Command5");
+  ExpectRect(Place(L"Button", L"Virustotal.com"), 287, 358, 573, 383, "Command6");
+  ExpectRect(Place(L"Static", L"Directory Windows Anda :"), 8, 8, 233, 25, "Label1 stays");
+
+  // Far too small: nothing gets a negative width.
+  ::SetWindowPos(form, nullptr, 0, 0, 120, 100, SWP_NOMOVE | SWP_NOZORDER);
+  const RECT text = Place(L"Edit", L"C:\\windows");
+  EXPECT_EQ(text.right, text.left);
+  const RECT link = Place(L"Button", L"Virustotal.com");
+  EXPECT_GE(link.right, link.left);
+}
+
+TEST_F(WindowTest, TabMovesThroughTheControlsInOrderAndEnterPresses) {
+  const std::vector<std::pair<const wchar_t*, std::wstring>> order{
+      {L"Button", L"Scan Windows Anda"}, {L"Button", L"Basmi Virus Backdoor.Helios.B"},
+      {L"Button", L"Remove Registry"},   {L"Edit", L"C:\\windows"},
+      {L"Button", L"www.example.com"},   {L"Button", L"Virustotal.com"},
+      {L"Button", L"Scan Windows Anda"}};
+  const DWORD thread = ::GetWindowThreadProcessId(form, nullptr);
+  auto focus = [&] {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    ::GetGUIThreadInfo(thread, &info);
+    return info.hwndFocus;
+  };
+  auto waitFocus = [&](HWND expected) {
+    const ULONGLONG end = ::GetTickCount64() + kTimeoutMs;
+    while (focus() != expected && ::GetTickCount64() < end) ::Sleep(10);
+    return focus() == expected;
+  };
+  ASSERT_TRUE(waitFocus(FindChild(form, order[0].first, order[0].second))) << "first button has the focus";
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    ::PostMessageW(focus(), WM_KEYDOWN, VK_TAB, 0);
+    EXPECT_TRUE(waitFocus(FindChild(form, order[i].first, order[i].second))) << i;
+  }
+  // Enter on the focused Scan button scans.
+  ::PostMessageW(focus(), WM_KEYDOWN, VK_RETURN, 0);
+  HWND box = WaitForMessageBox(app.pid());
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box).rfind(L"System Windows Anda Bebas Virus", 0), 0u);
+  EXPECT_TRUE(PressOk(box));
+  // The directory can be selected but not edited.
+  HWND edit = FindChild(form, L"Edit", L"C:\\windows");
+  EXPECT_TRUE(::GetWindowLongW(edit, GWL_STYLE) & ES_READONLY);
+}
+
+TEST_F(WindowTest, LinkButtonsOpenTheirAddresses) {
+  const std::wstring log = ProgramPath().substr(0, ProgramPath().find_last_of(L'\\') + 1) + L"urls.txt";
+  ::DeleteFileW(log.c_str());
+  HKEY key = nullptr;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\WineBrowser", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                              &key, nullptr),
+            ERROR_SUCCESS);
+  const std::wstring recorder = KOLVANE_URL_RECORDER;
+  ::RegSetValueExW(key, L"Browsers", 0, REG_SZ, reinterpret_cast<const BYTE*>(recorder.c_str()),
+                   static_cast<DWORD>((recorder.size() + 1) * sizeof(wchar_t)));
+  ::RegCloseKey(key);
+
+  ASSERT_TRUE(ClickButton(form, L"www.example.com"));
+  ASSERT_TRUE(ClickButton(form, L"Virustotal.com"));
+  std::vector<std::string> lines;
+  const ULONGLONG end = ::GetTickCount64() + kTimeoutMs;
+  while (lines.size() < 2 && ::GetTickCount64() < end) {
+    ::Sleep(50);
+    lines.clear();
+    const std::string text = ReadFileText(log);
+    for (std::size_t start = 0, nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) {
+      lines.push_back(text.substr(start, nl - start));
+    }
+  }
+  // The two launches may finish in either order; Wine's hand-off adds the slash.
+  std::sort(lines.begin(), lines.end());
+  EXPECT_EQ(lines, (std::vector<std::string>{"http://www.example.com/", "http://www.virustotal.com/"}));
+}
+
+TEST(Executable, VersionRecord) {
+  const std::wstring exe = ProgramPath();
+  const DWORD size = ::GetFileVersionInfoSizeW(exe.c_str(), nullptr);
+  ASSERT_GT(size, 0u);
+  std::vector<char> data(size);
+  ASSERT_TRUE(::GetFileVersionInfoW(exe.c_str(), 0, size, data.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010001u);
+  EXPECT_EQ(fixed->dwFileVersionLS, 0x00000008u);
+  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010001u);
+  EXPECT_EQ(fixed->dwProductVersionLS, 0x00000008u);
+  auto field = [&](const wchar_t* name) {
+    wchar_t* value = nullptr;
+    UINT chars = 0;
+    const std::wstring path = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+    if (!::VerQueryValueW(data.data(), path.c_str(), reinterpret_cast<void**>(&value), &chars)) return std::wstring();
+    return std::wstring(value);
+  };
+  EXPECT_EQ(field(L"FileVersion"), L"1.01.0008");
+  EXPECT_EQ(field(L"ProductVersion"), L"1.01.0008");
+  EXPECT_EQ(field(L"Comments"), L"Virus Windows Kolvane");
+  EXPECT_EQ(field(L"FileDescription"), L"Virus Windows Kolvane");
+  EXPECT_EQ(field(L"ProductName"), L"Virus Windows Kolvane");
+  EXPECT_EQ(field(L"InternalName"), L"KolvaneBackdoorHeliosB");
+  EXPECT_EQ(field(L"OriginalFilename"), L"KolvaneBackdoorHeliosB.exe");
+  EXPECT_FALSE(field(L"CompanyName").empty());
+  EXPECT_NE(field(L"LegalCopyright").find(L"2026"), std::wstring::npos);
+}
+
+#pragma pack(push, 2)
+struct GroupIconEntry {
+  BYTE width, height, colors, reserved;
+  WORD planes, bitCount;
+  DWORD bytes;
+  WORD id;
+};
+#pragma pack(pop)
+
+TEST(Executable, IconInTwoSizesOfSixteenColours) {
+  HMODULE module = ::LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(module, nullptr);
+  HRSRC group = ::FindResourceW(module, MAKEINTRESOURCEW(1), RT_GROUP_ICON);
+  ASSERT_NE(group, nullptr);
+  const auto* header = static_cast<const WORD*>(::LockResource(::LoadResource(module, group)));
+  ASSERT_NE(header, nullptr);
+  ASSERT_EQ(header[2], 2) << "two images";
+  const auto* entries = reinterpret_cast<const GroupIconEntry*>(header + 3);
+  std::vector<int> sizes;
+  for (int i = 0; i < 2; ++i) {
+    sizes.push_back(entries[i].width);
+    EXPECT_EQ(entries[i].height, entries[i].width);
+    EXPECT_EQ(entries[i].colors, 16);
+    EXPECT_EQ(entries[i].bitCount, 4);
+  }
+  EXPECT_EQ(sizes, (std::vector<int>{32, 16}));
+  ::FreeLibrary(module);
+}
+
+}  // namespace
+}  // namespace e2e
