@@ -31,8 +31,10 @@ Form1::AfterLoad Form1::Form_Load() {
   view_.SetText(Control::Command2, text::Command2Prefix + Threat.ThreatName);
   view_.SetText(Control::Form1, text::CaptionPrefix + Threat.ThreatName);
   Infected = 0;
-  CommandArg = UnquotedPath(ArgumentText(p_.process.CommandLine()));
-  if (!CommandArg.empty()) {
+  argumentText_ = ArgumentText(p_.process.CommandLine());
+  CommandArg = UnquotedPath(argumentText_);
+  // Any argument starts the purge, even "" that names no path.
+  if (!argumentText_.empty()) {
     Basmi();
     return AfterLoad::ProcessEnded;
   }
@@ -117,6 +119,15 @@ void Form1::Command3_Click() {
 }
 
 void Form1::Basmi() {
+  // Started from the Run value under UAC, the program has the user's limited
+  // rights and could delete nothing: ask for administrator rights once. If the
+  // user declines, purge as we are and report what failed.
+  if (p_.process.ElevationState() == Elevation::CanBeElevated &&
+      p_.process.RelaunchElevated(argumentText_) == RelaunchResult::Started) {
+    p_.process.EndProcess();
+    return;
+  }
+
   std::wstring log = std::wstring(text::LogHeader) + text::NewLine;
   log += text::LogRegistry;
   log += DeleteRunValue(RunKey) == RegStatus::Ok ? text::Success : text::Failure;
@@ -127,9 +138,16 @@ void Form1::Basmi() {
   // Only a file that carries the threat's signature is ever deleted,
   // whatever path the command line names.
   const std::optional<std::uint64_t> size = p_.files.SizeOf(CommandArg);
-  const bool deleted = size && HasThreatSignature(Threat, CommandArg, *size) && p_.files.Delete(CommandArg);
+  const bool isThreat = size && HasThreatSignature(Threat, CommandArg, *size);
+  const bool deleted = isThreat && p_.files.Delete(CommandArg);
   log += deleted ? text::Success : text::Failure;
   log += text::NewLine;
+  // A running threat holds its file open; Windows deletes it at the next
+  // restart, before any start-up program runs.
+  if (isThreat && !deleted && p_.files.DeleteAtRestart(CommandArg)) {
+    log += text::LogDeleteAtRestart;
+    log += text::NewLine;
+  }
 
   p_.dialogs.ShowMessage(log);
   p_.process.EndProcess();

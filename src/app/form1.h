@@ -56,6 +56,8 @@ class Form1 {
 
   Platform p_;
   FormView& view_;
+  // The argument exactly as the command line gave it, for a relaunch.
+  std::wstring argumentText_;
 };
 
 }  // namespace kolvane

@@ -41,6 +41,7 @@ inline constexpr wchar_t LogHeader[] = L"Proses Pembasmian Virus...";
 inline constexpr wchar_t LogRegistry[] = L"            Proses mengubah registri ... ";
 inline constexpr wchar_t LogFile[] = L"            Proses menghapus file ";
 inline constexpr wchar_t LogDots[] = L" ... ";
+inline constexpr wchar_t LogDeleteAtRestart[] = L"            File akan dihapus saat komputer di-restart berikutnya";
 inline constexpr wchar_t Success[] = L"Sukses";
 inline constexpr wchar_t Failure[] = L"Gagal";
 inline constexpr wchar_t NewLine[] = L"\r\n";

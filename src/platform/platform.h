@@ -47,7 +47,18 @@ class Files {
   virtual std::optional<std::uint64_t> SizeOf(const std::wstring& path) = 0;
   // True when the file was deleted.
   virtual bool Delete(const std::wstring& path) = 0;
+  // Has the system delete the file at the next restart, before any start-up
+  // program runs; true when that was arranged.
+  virtual bool DeleteAtRestart(const std::wstring& path) = 0;
 };
+
+// Whether this process could do more with administrator rights.
+enum class Elevation {
+  Elevated,       // it has them, or the system knows no elevation
+  CanBeElevated,  // a limited token on a system that can elevate (UAC)
+};
+
+enum class RelaunchResult { Started, Declined, Failed };
 
 class Process {
  public:
@@ -60,6 +71,10 @@ class Process {
   virtual std::wstring ModuleFileName() = 0;
   // The whole command line as the system delivered it, program name first.
   virtual std::wstring CommandLine() = 0;
+  virtual Elevation ElevationState() = 0;
+  // Starts this program again with administrator rights and the given
+  // argument text; the system asks the user first.
+  virtual RelaunchResult RelaunchElevated(const std::wstring& arguments) = 0;
   // Ends the process at once. Only the fake returns from it.
   virtual void EndProcess() = 0;
 };

@@ -56,11 +56,27 @@ TEST_F(PurgeTest, MissingFileReadsGagal) {
   EXPECT_EQ(Purge(threatPath), Log(L"Sukses", threatPath, L"Gagal"));
 }
 
-TEST_F(PurgeTest, LockedThreatFileReadsGagal) {
+TEST_F(PurgeTest, LockedThreatFileIsDeletedAtTheNextRestart) {
   PlantThreat();
   m.files.locked.insert(threatPath);
+  EXPECT_EQ(Purge(threatPath), Log(L"Sukses", threatPath, L"Gagal") +
+                                   L"            File akan dihapus saat komputer di-restart berikutnya\r\n");
+  EXPECT_EQ(m.files.deleteAtRestart, std::vector<std::wstring>{threatPath});
+}
+
+TEST_F(PurgeTest, LockedFileThatCannotBeScheduledSaysOnlyGagal) {
+  PlantThreat();
+  m.files.locked.insert(threatPath);
+  m.files.canScheduleDeletes = false;
   EXPECT_EQ(Purge(threatPath), Log(L"Sukses", threatPath, L"Gagal"));
-  EXPECT_EQ(m.files.files.count(threatPath), 1u);
+}
+
+TEST_F(PurgeTest, OnlyTheThreatIsScheduled) {
+  const std::wstring other = L"C:\\Data\\ssvchost.exe";
+  m.files.files[other] = kThreatSize + 1;
+  m.files.locked.insert(other);
+  EXPECT_EQ(Purge(other), Log(L"Gagal", other, L"Gagal"));
+  EXPECT_TRUE(m.files.deleteAtRestart.empty());
 }
 
 TEST_F(PurgeTest, NothingButTheThreatIsEverDeleted) {
@@ -98,6 +114,62 @@ TEST_F(PurgeTest, QuotedArgumentNamesThePathInside) {
   m.files.files[path] = kThreatSize;
   EXPECT_EQ(Purge(L"\"" + path + L"\""), Log(L"Gagal", path, L"Sukses"));
   EXPECT_TRUE(m.files.files.empty());
+}
+
+TEST_F(PurgeTest, OddArgumentsDeleteNothing) {
+  // Wildcards, a name past MAX_PATH, text outside any ANSI code page, a
+  // stream name and a trailing dot: none of them names the planted threat.
+  PlantThreat();
+  const std::wstring longDir = L"C:\\" + std::wstring(300, L'a');
+  for (const std::wstring& arg :
+       {std::wstring(L"C:\\WINDOWS\\system32\\*.exe"), std::wstring(L"C:\\WINDOWS\\system32\\ssvch?st.exe"),
+        longDir + L"\\ssvchost.exe", std::wstring(L"C:\\\u0414\u043e\u043a\\\u6587\u4ef6.exe"), threatPath + L":stream",
+        threatPath + L".", std::wstring(L"\"\"")}) {
+    m.dialogs.messages.clear();
+    m.process.endCalls = 0;
+    const std::wstring log = Purge(arg);
+    EXPECT_NE(log.find(L"Proses menghapus file "), std::wstring::npos);
+    EXPECT_NE(log.find(L" ... Gagal\r\n", log.find(L"menghapus")), std::wstring::npos) << arg.size();
+    EXPECT_EQ(m.files.files.count(threatPath), 1u);
+  }
+  EXPECT_TRUE(m.files.deleteCalls.empty());
+}
+
+TEST_F(PurgeTest, PathOutsideTheAnsiCodePageIsPurgedAndShownWhole) {
+  const std::wstring path = L"C:\\\u0414\u043e\u043a\u0443\u043c\u0435\u043d\u0442\u044b\\\u6771\u4eac\\ssvchost.exe";
+  m.files.files[path] = kThreatSize;
+  EXPECT_EQ(Purge(path), Log(L"Gagal", path, L"Sukses"));
+  EXPECT_TRUE(m.files.files.empty());
+}
+
+TEST_F(PurgeTest, LimitedRightsRelaunchElevatedWithTheSameArgument) {
+  PlantThreat();
+  m.process.elevation = Elevation::CanBeElevated;
+  EXPECT_EQ(Start(L"\"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe\" \"" + threatPath + L"\""),
+            Form1::AfterLoad::ProcessEnded);
+  EXPECT_EQ(m.process.relaunches, std::vector<std::wstring>{L"\"" + threatPath + L"\""});
+  EXPECT_EQ(m.process.endCalls, 1);
+  EXPECT_TRUE(m.dialogs.messages.empty()) << "the elevated copy shows the log";
+  EXPECT_TRUE(m.registry.HasValue(RunKey, L"ssvchost")) << "nothing is touched before the relaunch";
+  EXPECT_EQ(m.files.files.count(threatPath), 1u);
+}
+
+TEST_F(PurgeTest, DeclinedElevationPurgesAsItIsAndReports) {
+  PlantThreat();
+  m.process.elevation = Elevation::CanBeElevated;
+  m.process.relaunchResult = RelaunchResult::Declined;
+  // Without rights nothing can be changed.
+  m.registry.denied = {RunKey, RunServicesKey};
+  m.files.locked.insert(threatPath);
+  m.files.canScheduleDeletes = false;
+  EXPECT_EQ(Purge(threatPath), Log(L"Gagal", threatPath, L"Gagal"));
+  EXPECT_EQ(m.process.relaunches.size(), 1u);
+}
+
+TEST_F(PurgeTest, ElevatedRunDoesNotRelaunch) {
+  PlantThreat();
+  EXPECT_EQ(Purge(threatPath), Log(L"Sukses", threatPath, L"Sukses"));
+  EXPECT_TRUE(m.process.relaunches.empty());
 }
 
 TEST_F(PurgeTest, UnquotedPathWithBlanksIsKeptWhole) {

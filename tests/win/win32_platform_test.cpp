@@ -205,3 +205,44 @@ TEST(Win32EventClock, QueuedMessageEndsTheWaitAndIsHandled) {
 
 }  // namespace
 }  // namespace kolvane::win32
+
+namespace kolvane::win32 {
+namespace {
+
+// Runs the prefix's wineboot, which applies pending deletions like a restart.
+bool RunWineboot() {
+  wchar_t commandLine[] = L"wineboot.exe";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    return false;
+  }
+  const bool ended = ::WaitForSingleObject(info.hProcess, 120000) == WAIT_OBJECT_0;
+  ::CloseHandle(info.hThread);
+  ::CloseHandle(info.hProcess);
+  return ended;
+}
+
+TEST_F(FilesTest, FileInUseIsDeletedAtTheNextRestart) {
+  const std::wstring path = Make(L"ssvchost.exe", 110592);
+  {
+    // Held the way a running program holds its file: no delete sharing.
+    ScopedFileHandle holder(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(holder.is_valid());
+    EXPECT_FALSE(files.Delete(path));
+    EXPECT_TRUE(files.DeleteAtRestart(path));
+    EXPECT_TRUE(::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) << "nothing happens before the restart";
+  }
+  ASSERT_TRUE(RunWineboot());
+  EXPECT_EQ(::GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(Win32Process, WineGivesEveryProcessFullRights) {
+  Win32Process process;
+  EXPECT_EQ(process.ElevationState(), Elevation::Elevated);
+}
+
+}  // namespace
+}  // namespace kolvane::win32

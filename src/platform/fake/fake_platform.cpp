@@ -76,6 +76,12 @@ bool FakeFiles::Delete(const std::wstring& path) {
   return true;
 }
 
+bool FakeFiles::DeleteAtRestart(const std::wstring& path) {
+  if (!canScheduleDeletes || files.count(path) == 0) return false;
+  deleteAtRestart.push_back(path);
+  return true;
+}
+
 void FakeClock::WaitForEvents(double maxSeconds) {
   ++waits;
   waitRequests.push_back(maxSeconds);

@@ -44,8 +44,11 @@ class FakeFiles : public Files {
  public:
   std::optional<std::uint64_t> SizeOf(const std::wstring& path) override;
   bool Delete(const std::wstring& path) override;
+  bool DeleteAtRestart(const std::wstring& path) override;
 
   std::map<std::wstring, std::uint64_t> files;  // path -> size
+  std::vector<std::wstring> deleteAtRestart;
+  bool canScheduleDeletes = true;
   std::set<std::wstring> directories;
   std::set<std::wstring> locked;  // files that cannot be deleted
   std::vector<std::wstring> deleteCalls;
@@ -59,6 +62,11 @@ class FakeProcess : public Process {
   std::wstring ModuleFileName() override { return moduleFileName; }
   std::wstring CommandLine() override { return commandLine; }
   void EndProcess() override { ++endCalls; }
+  Elevation ElevationState() override { return elevation; }
+  RelaunchResult RelaunchElevated(const std::wstring& arguments) override {
+    relaunches.push_back(arguments);
+    return relaunchResult;
+  }
 
   std::wstring windowsDir = L"C:\\WINDOWS";
   std::wstring systemDir = L"C:\\WINDOWS\\system32";
@@ -66,6 +74,9 @@ class FakeProcess : public Process {
   std::wstring moduleFileName = L"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe";
   std::wstring commandLine = L"\"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe\"";
   int endCalls = 0;
+  Elevation elevation = Elevation::Elevated;
+  RelaunchResult relaunchResult = RelaunchResult::Started;
+  std::vector<std::wstring> relaunches;
 };
 
 class FakeDialogs : public Dialogs {

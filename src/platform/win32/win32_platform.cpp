@@ -100,6 +100,10 @@ std::optional<std::uint64_t> Win32Files::SizeOf(const std::wstring& path) {
 
 bool Win32Files::Delete(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
 
+bool Win32Files::DeleteAtRestart(const std::wstring& path) {
+  return ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+}
+
 std::wstring Win32Process::WindowsDirectory() {
   return QueryText(
       [](wchar_t* buffer, DWORD size) { return static_cast<DWORD>(::GetWindowsDirectoryW(buffer, size)); });
@@ -130,6 +134,43 @@ std::wstring Win32Process::ModuleFileName() {
 std::wstring Win32Process::CommandLine() {
   const wchar_t* line = ::GetCommandLineW();
   return line == nullptr ? std::wstring() : std::wstring(line);
+}
+
+Elevation Win32Process::ElevationState() {
+  ScopedKernelHandle token;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.receive())) return Elevation::Elevated;
+  // Before Vista these queries fail: there is nothing to elevate to.
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  if (!::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &size) ||
+      elevation.TokenIsElevated != 0) {
+    return Elevation::Elevated;
+  }
+  // A limited token means UAC is on and the user can approve elevation; a
+  // standard user's default token can still be elevated with an
+  // administrator's credentials while UAC is on.
+  TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+  if (!::GetTokenInformation(token.get(), TokenElevationType, &type, sizeof(type), &size)) return Elevation::Elevated;
+  if (type == TokenElevationTypeLimited) return Elevation::CanBeElevated;
+  DWORD enableLua = 0;
+  DWORD bytes = sizeof(enableLua);
+  const bool uac = ::RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System",
+                                  L"EnableLUA", RRF_RT_REG_DWORD, nullptr, &enableLua, &bytes) == ERROR_SUCCESS &&
+                   enableLua != 0;
+  return uac ? Elevation::CanBeElevated : Elevation::Elevated;
+}
+
+RelaunchResult Win32Process::RelaunchElevated(const std::wstring& arguments) {
+  const std::wstring self = ModuleFileName();
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  info.lpVerb = L"runas";
+  info.lpFile = self.c_str();
+  info.lpParameters = arguments.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  if (::ShellExecuteExW(&info)) return RelaunchResult::Started;
+  return ::GetLastError() == ERROR_CANCELLED ? RelaunchResult::Declined : RelaunchResult::Failed;
 }
 
 void Win32Process::EndProcess() { ::ExitProcess(0); }

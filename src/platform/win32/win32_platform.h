@@ -20,6 +20,7 @@ class Win32Files : public Files {
  public:
   std::optional<std::uint64_t> SizeOf(const std::wstring& path) override;
   bool Delete(const std::wstring& path) override;
+  bool DeleteAtRestart(const std::wstring& path) override;
 };
 
 class Win32Process : public Process {
@@ -29,6 +30,8 @@ class Win32Process : public Process {
   std::wstring CurrentDirectory() override;
   std::wstring ModuleFileName() override;
   std::wstring CommandLine() override;
+  Elevation ElevationState() override;
+  RelaunchResult RelaunchElevated(const std::wstring& arguments) override;
   void EndProcess() override;
 };
 
