@@ -1,6 +1,5 @@
 // Entry point: builds the real platform, the window and Form1, runs the
 // load handler before the window is shown, then the message loop.
-#include <objbase.h>
 #include <windows.h>
 
 #include "app/form1.h"
@@ -8,11 +7,18 @@
 #include "platform/win32/win32_platform.h"
 #include "ui/main_window.h"
 
+#if defined(__GLIBCXX__) && defined(__MINGW32__)
+#include <cstdlib>
+// libstdc++'s default handler for an uncaught exception prints the demangled
+// type name to a console this program does not have, and links a 46 KB
+// demangler for it. End the same way without the message.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
+#endif
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   using namespace kolvane;
-  // The shell's URL handlers expect a single-threaded apartment.
-  const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-
   win32::Win32Process process;
   win32::Win32Files files;
   win32::Win32Registry registry;
@@ -21,16 +27,18 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   win32::Win32Shell shell;
   win32::Win32EventClock clock;
 
+  // Form_Load runs before the window exists: the purge after a restart
+  // never shows it, so it is created only for an interactive run.
   ui::MainWindow window(instance);
+  Form1 form({process, files, registry, dialogs, power, shell, clock}, window);
+  if (form.Form_Load() == Form1::AfterLoad::ProcessEnded) return 0;
+
   if (!window.Create()) {
     ::MessageBoxW(nullptr, L"Jendela program tidak dapat dibuat.", text::AppTitle, MB_OK);
     return 1;
   }
-  Form1 form({process, files, registry, dialogs, power, shell, clock}, window);
   window.Attach(&form);
   clock.SetDialogWindow(window.hwnd());
-
-  if (form.Form_Load() == Form1::AfterLoad::ProcessEnded) return 0;
 
   form.Form_Resize();
   ::ShowWindow(window.hwnd(), show);
@@ -47,6 +55,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     clock.Dispatch(msg);
   }
   if (clock.QuitSeen()) exitCode = clock.QuitCode();
-  if (SUCCEEDED(com)) ::CoUninitialize();
   return exitCode;
 }

@@ -78,8 +78,10 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance) : instance_(instance) {
+  texts_[IndexOf(Control::Form1)] = text::InitialCaption;
   for (const ControlDesign& design : DesignControls) {
     places_[IndexOf(design.control)] = {design.left, design.top, design.width, design.height};
+    texts_[IndexOf(design.control)] = DesignText(design.control);
   }
 }
 
@@ -101,8 +103,9 @@ bool MainWindow::Create() {
   dpi_ = DpiOf(nullptr);
   RECT rect{0, 0, ToPixels(DesignClientWidth), ToPixels(DesignClientHeight)};
   ::AdjustWindowRectEx(&rect, kWindowStyle, FALSE, 0);
-  hwnd_ = ::CreateWindowExW(0, kClassName, text::InitialCaption, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                            rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance_, this);
+  hwnd_ = ::CreateWindowExW(0, kClassName, texts_[IndexOf(Control::Form1)].c_str(), kWindowStyle, CW_USEDEFAULT,
+                            CW_USEDEFAULT, rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance_,
+                            this);
   return hwnd_ != nullptr;
 }
 
@@ -226,6 +229,7 @@ int MainWindow::ToPixels(float twips) const {
 float MainWindow::ToTwips(int pixels) const { return static_cast<float>(pixels * 1440.0 / dpi_); }
 
 void MainWindow::ApplyPlace(Control control) {
+  if (Handle(control) == nullptr) return;
   // Edges are rounded, not sizes, so neighbours meet without gap or overlap.
   const Place& p = places_[IndexOf(control)];
   const int left = ToPixels(p.left);
@@ -234,14 +238,14 @@ void MainWindow::ApplyPlace(Control control) {
                  ToPixels(p.top + p.height) - top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void MainWindow::SetText(Control control, const std::wstring& text) { ::SetWindowTextW(Handle(control), text.c_str()); }
-
-std::wstring MainWindow::GetText(Control control) {
-  HWND handle = Handle(control);
-  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(handle)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(::GetWindowTextW(handle, text.data(), static_cast<int>(text.size()))));
-  return text;
+void MainWindow::SetText(Control control, const std::wstring& text) {
+  texts_[IndexOf(control)] = text;
+  if (HWND handle = Handle(control); handle != nullptr) ::SetWindowTextW(handle, text.c_str());
 }
+
+// The texts are the program's own (the user cannot edit any of them), so the
+// last one set is what the control shows.
+std::wstring MainWindow::GetText(Control control) { return texts_[IndexOf(control)]; }
 
 void MainWindow::SetLeft(Control control, float twips) {
   places_[IndexOf(control)].left = twips;
@@ -258,6 +262,8 @@ void MainWindow::SetWidth(Control control, float twips) {
   ApplyPlace(control);
 }
 
+bool MainWindow::IsMinimized() { return hwnd_ == nullptr || ::IsIconic(hwnd_) != FALSE; }
+
 float MainWindow::OuterWidth() {
   RECT rect{};
   ::GetWindowRect(hwnd_, &rect);
@@ -269,7 +275,5 @@ float MainWindow::OuterHeight() {
   ::GetWindowRect(hwnd_, &rect);
   return ToTwips(rect.bottom - rect.top);
 }
-
-bool MainWindow::IsMinimized() { return ::IsIconic(hwnd_) != FALSE; }
 
 }  // namespace kolvane::ui

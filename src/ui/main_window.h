@@ -19,7 +19,8 @@ class MainWindow : public FormView {
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
-  // Creates the hidden window with its controls at their design places.
+  // Creates the hidden window with its controls at their design places and
+  // with the texts set so far. Texts may be set before it exists.
   bool Create();
   HWND hwnd() const { return hwnd_; }
   void Attach(Form1* form) { form_ = form; }
@@ -58,6 +59,7 @@ class MainWindow : public FormView {
   UINT dpi_ = 96;
   std::array<HWND, 9> handles_{};
   std::array<Place, 9> places_{};
+  std::array<std::wstring, 9> texts_{};
   win32::ScopedGdiObject font_;
 };
 

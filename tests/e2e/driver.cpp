@@ -53,8 +53,8 @@ std::wstring ProgramPath() {
   return path.substr(0, path.find_last_of(L'\\') + 1) + L"KolvaneBackdoorHeliosB.exe";
 }
 
-App::App(const std::wstring& arguments) {
-  std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
+App::App(const std::wstring& arguments, const std::wstring& program, bool waitIdle) {
+  std::wstring commandLine = L"\"" + program + L"\"";
   if (!arguments.empty()) commandLine += L" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
@@ -62,7 +62,7 @@ App::App(const std::wstring& arguments) {
     info_ = {};
     return;
   }
-  ::WaitForInputIdle(info_.hProcess, kTimeoutMs);
+  if (waitIdle) ::WaitForInputIdle(info_.hProcess, kTimeoutMs);
 }
 
 App::~App() {

@@ -17,8 +17,9 @@ std::wstring ProgramPath();
 
 class App {
  public:
-  // Starts the program with the given argument text (none when empty).
-  explicit App(const std::wstring& arguments = L"");
+  // Starts the program (or another one) with the given argument text (none
+  // when empty) and, unless told not to, waits until it is ready for input.
+  explicit App(const std::wstring& arguments = L"", const std::wstring& program = ProgramPath(), bool waitIdle = true);
   ~App();
   App(const App&) = delete;
   App& operator=(const App&) = delete;

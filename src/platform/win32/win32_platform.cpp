@@ -1,5 +1,6 @@
 #include "platform/win32/win32_platform.h"
 
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <cmath>
@@ -68,6 +69,36 @@ std::wstring QueryText(Query query) {
     }
     buffer.resize(count);
   }
+}
+
+// The shell and COM are loaded on first use, from the system directory only:
+// most runs never open a web page, and the purge after a restart should not
+// pay for loading them.
+FARPROC SystemFunction(const wchar_t* dll, const char* name) {
+  wchar_t dir[MAX_PATH] = {};
+  const UINT length = ::GetSystemDirectoryW(dir, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  const std::wstring path = std::wstring(dir, length) + L"\\" + dll;
+  HMODULE module = ::GetModuleHandleW(path.c_str());
+  if (module == nullptr) module = ::LoadLibraryW(path.c_str());
+  return module == nullptr ? nullptr : ::GetProcAddress(module, name);
+}
+
+template <typename Fn>
+Fn Function(const wchar_t* dll, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(SystemFunction(dll, name)));
+}
+
+// Shell handlers expect a single-threaded apartment on the calling thread;
+// this is the program's one thread, so it is entered once and kept.
+void EnterApartmentOnce() {
+  static const bool entered = [] {
+    using CoInitializeExFn = HRESULT(WINAPI*)(LPVOID, DWORD);
+    const auto coInitializeEx = Function<CoInitializeExFn>(L"ole32.dll", "CoInitializeEx");
+    return coInitializeEx != nullptr &&
+           SUCCEEDED(coInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+  }();
+  (void)entered;
 }
 
 }  // namespace
@@ -169,7 +200,11 @@ RelaunchResult Win32Process::RelaunchElevated(const std::wstring& arguments) {
   info.lpFile = self.c_str();
   info.lpParameters = arguments.c_str();
   info.nShow = SW_SHOWNORMAL;
-  if (::ShellExecuteExW(&info)) return RelaunchResult::Started;
+  using ShellExecuteExFn = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+  const auto shellExecuteEx = Function<ShellExecuteExFn>(L"shell32.dll", "ShellExecuteExW");
+  if (shellExecuteEx == nullptr) return RelaunchResult::Failed;
+  EnterApartmentOnce();
+  if (shellExecuteEx(&info)) return RelaunchResult::Started;
   return ::GetLastError() == ERROR_CANCELLED ? RelaunchResult::Declined : RelaunchResult::Failed;
 }
 
@@ -194,7 +229,11 @@ bool Win32Power::RequestRestart() {
 }
 
 void Win32Shell::OpenUrl(const std::wstring& url) {
-  ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  using ShellExecuteFn = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+  const auto shellExecute = Function<ShellExecuteFn>(L"shell32.dll", "ShellExecuteW");
+  if (shellExecute == nullptr) return;
+  EnterApartmentOnce();
+  shellExecute(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 double Win32EventClock::Now() {

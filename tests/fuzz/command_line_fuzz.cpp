@@ -1,0 +1,68 @@
+// Feeds arbitrary command lines through start-up and the purge on the fake
+// machine: no crash, and nothing is lost but a file with the threat's
+// signature named by the argument.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cwctype>
+#include <map>
+#include <string>
+
+#include "app/form1.h"
+#include "platform/fake/fake_platform.h"
+
+namespace {
+
+using kolvane::Form1;
+
+void Check(bool ok) {
+  if (!ok) std::abort();
+}
+
+// An independent statement of the signature: file name and size.
+bool LooksLikeTheThreat(const std::wstring& path, std::uint64_t size) {
+  const auto slash = path.find_last_of(L"\\/");
+  std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+  for (auto& c : name) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+  return name == L"ssvchost.exe" && size == 110592;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // Two bytes a UTF-16 code unit, as Windows hands over the command line.
+  std::wstring commandLine;
+  for (std::size_t i = 0; i + 1 < size; i += 2) commandLine += static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
+
+  kolvane::fake::FakeMachine m;
+  m.files.files = {
+      {L"C:\\WINDOWS\\system32\\ssvchost.exe", 110592},  {L"C:\\WINDOWS\\system32\\svchost.exe", 110592},
+      {L"C:\\WINDOWS\\system32\\ssvchost.dll", 110592},  {L"C:\\Data\\ssvchost.exe", 110591},
+      {L"C:\\Program Files\\Old\\SSVCHOST.EXE", 110592}, {L"C:\\a", 1},
+  };
+  m.files.locked = {L"C:\\Program Files\\Old\\SSVCHOST.EXE"};
+  m.files.directories = {L"C:\\WINDOWS\\system32"};
+  const std::map<std::wstring, std::uint64_t> before = m.files.files;
+  m.process.commandLine = commandLine;
+
+  Form1 form(m.platform(), m.view);
+  const Form1::AfterLoad after = form.Form_Load();
+
+  if (after == Form1::AfterLoad::ShowWindow) {
+    Check(m.dialogs.messages.empty() && m.process.endCalls == 0 && m.files.deleteCalls.empty());
+  } else {
+    Check(m.process.endCalls == 1 && m.dialogs.messages.size() == 1);
+    const std::wstring& log = m.dialogs.messages.front();
+    Check(log.rfind(L"Proses Pembasmian Virus...\r\n", 0) == 0);
+    Check(log.size() >= 2 && log.compare(log.size() - 2, 2, L"\r\n") == 0);
+  }
+  Check(m.registry.openKeys == 0);
+  Check(m.files.deleteCalls.size() <= 1);
+  for (const auto& [path, bytes] : before) {
+    if (m.files.files.count(path) != 0) continue;
+    // The one file gone must be the threat the argument named.
+    Check(LooksLikeTheThreat(path, bytes) && path == form.CommandArg);
+  }
+  for (const auto& path : m.files.deleteAtRestart) Check(LooksLikeTheThreat(path, before.at(path)));
+  return 0;
+}
