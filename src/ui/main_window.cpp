@@ -150,9 +150,9 @@ void MainWindow::OnCreate() {
   for (const ControlDesign& design : DesignControls) {
     const int index = IndexOf(design.control);
     const DWORD exStyle = design.kind == ControlKind::TextBox ? WS_EX_CLIENTEDGE : 0;
-    handles_[index] = ::CreateWindowExW(
-        exStyle, ClassOf(design.kind), DesignText(design.control).c_str(), StyleOf(design.kind), 0, 0, 0, 0, hwnd_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + index)), instance_, nullptr);
+    handles_[index] =
+        ::CreateWindowExW(exStyle, ClassOf(design.kind), texts_[index].c_str(), StyleOf(design.kind), 0, 0, 0, 0, hwnd_,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + index)), instance_, nullptr);
     ::SendMessageW(handles_[index], WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     ApplyPlace(design.control);
   }

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <vector>
 
 #include "driver.h"
@@ -63,6 +65,27 @@ TEST_F(WindowTest, DesignLayoutAtTheFirstShowing) {
   // The two link buttons split the client width, at Top 4470 twips = 298 px.
   ExpectRect(Place(L"Button", L"www.example.com"), 0, 298, 212, 323, "Command5");
   ExpectRect(Place(L"Button", L"Virustotal.com"), 212, 298, 423, 323, "Command6");
+}
+
+TEST_F(WindowTest, DesignHoldsAtTheScreensDpi) {
+  // scripts/test runs this once more in a prefix set to 144 DPI (150 %).
+  HDC screen = ::GetDC(nullptr);
+  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+  ::ReleaseDC(nullptr, screen);
+  std::printf("screen DPI %d\n", dpi);
+  auto px = [&](double twips) { return static_cast<int>(std::lround(twips * dpi / 1440.0)); };
+  RECT client{};
+  ::GetClientRect(form, &client);
+  EXPECT_EQ(client.right, px(6345));
+  EXPECT_EQ(client.bottom, px(4890));
+  ExpectRect(Place(L"Static", L"Directory Windows Anda :"), px(120), px(120), px(3495), px(375), "Label1");
+  const RECT scan = Place(L"Button", L"Scan Windows Anda");
+  EXPECT_EQ(scan.left, px(120));
+  EXPECT_EQ(scan.top, px(600));
+  EXPECT_EQ(scan.bottom, px(975));
+  const RECT text = Place(L"Edit", L"C:\\windows");
+  EXPECT_EQ(text.left, px(3720));
+  EXPECT_EQ(text.bottom, px(495));
 }
 
 TEST_F(WindowTest, ResizingReflowsTheControls) {
