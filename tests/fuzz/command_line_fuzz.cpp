@@ -41,7 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       {L"C:\\Program Files\\Old\\SSVCHOST.EXE", 110592}, {L"C:\\a", 1},
   };
   m.files.locked = {L"C:\\Program Files\\Old\\SSVCHOST.EXE"};
-  m.files.directories = {L"C:\\WINDOWS\\system32"};
   const std::map<std::wstring, std::uint64_t> before = m.files.files;
   m.process.commandLine = commandLine;
 

@@ -73,20 +73,12 @@ TEST_F(ArmingTest, CountdownLastsTenSecondsOfTheMonotonicClockAndPumpsEvents) {
   // The wall clock would cross midnight here; the monotonic clock knows nothing of it.
   m.clock.now = 86395.0;
   m.clock.eventEvery = 0.25;
-  struct Probe {
-    fake::FakeMachine* m;
-    double restartSeenAt = -1;
-    int restartsDuringWait = 0;
-  } probe{&m};
-  m.clock.eventContext = &probe;
-  m.clock.onEvent = [](void* context) {
-    auto* p = static_cast<Probe*>(context);
-    p->restartsDuringWait += p->m->power.restartRequests;
-  };
+  int restartsDuringWait = 0;
+  m.clock.onEvent = [&] { restartsDuringWait += m.power.restartRequests; };
   form.Command2_Click();
   EXPECT_DOUBLE_EQ(m.clock.now, 86405.0);
   EXPECT_EQ(m.clock.pumps, 40);
-  EXPECT_EQ(probe.restartsDuringWait, 0);
+  EXPECT_EQ(restartsDuringWait, 0);
   EXPECT_EQ(m.power.restartRequests, 1);
   for (const double request : m.clock.waitRequests) EXPECT_GT(request, 0.0);
 }

@@ -82,24 +82,15 @@ TEST_F(PurgeTest, OnlyTheThreatIsScheduled) {
 TEST_F(PurgeTest, NothingButTheThreatIsEverDeleted) {
   const std::wstring other = L"C:\\Data\\report.doc";
   const std::wstring otherSize = L"C:\\WINDOWS\\system32\\SSVCHOST.EXE";
-  const std::wstring dir = L"C:\\WINDOWS\\system32\\ssvchost.exe\\";
   const std::wstring nearName = L"C:\\WINDOWS\\system32\\svchost.exe";
   for (const auto& [path, size] : std::vector<std::pair<std::wstring, std::uint64_t>>{
            {other, kThreatSize}, {otherSize, kThreatSize + 1}, {nearName, kThreatSize}}) {
     m = fake::FakeMachine();
     m.files.files[path] = size;
-    m.files.directories.insert(dir);
     EXPECT_EQ(Purge(path), Log(L"Gagal", path, L"Gagal")) << path.c_str();
     EXPECT_EQ(m.files.files.count(path), 1u);
     EXPECT_TRUE(m.files.deleteCalls.empty());
   }
-}
-
-TEST_F(PurgeTest, DirectoryIsLeftAlone) {
-  const std::wstring dir = L"C:\\WINDOWS\\system32\\ssvchost.exe";
-  m.files.directories.insert(dir);
-  EXPECT_EQ(Purge(dir), Log(L"Gagal", dir, L"Gagal"));
-  EXPECT_TRUE(m.files.deleteCalls.empty());
 }
 
 TEST_F(PurgeTest, FileNameIsComparedWithoutLetterCase) {

@@ -30,15 +30,6 @@ TEST_F(StartupTest, InteractiveStartFillsTheWindowAndTouchesNothing) {
   EXPECT_TRUE(m.files.deleteCalls.empty());
 }
 
-TEST_F(StartupTest, ThreatProfileIsTheOneThreat) {
-  Start();
-  EXPECT_EQ(form.Threat.ThreatName, L"Backdoor.Helios.B");
-  EXPECT_EQ(form.Threat.ThreatTag, L"BackdoorHeliosB");
-  EXPECT_EQ(form.Threat.ThreatFile, L"ssvchost.exe");
-  EXPECT_EQ(form.Threat.ThreatSize, 110592);
-  EXPECT_EQ(form.Threat.RunValueName, L"ssvchost");
-}
-
 TEST_F(StartupTest, BlanksAfterTheProgramNameAreNoArgument) {
   EXPECT_EQ(Start(L"\"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe\"  \t "), Form1::AfterLoad::ShowWindow);
   EXPECT_EQ(m.process.endCalls, 0);

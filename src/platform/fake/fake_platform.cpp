@@ -90,7 +90,7 @@ void FakeClock::WaitForEvents(double maxSeconds) {
 
 void FakeClock::ProcessPendingEvents() {
   ++pumps;
-  if (onEvent != nullptr) onEvent(eventContext);
+  if (onEvent) onEvent();
 }
 
 }  // namespace kolvane::fake

@@ -2,6 +2,7 @@
 // files with sizes, and a record of everything shown or requested.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -49,7 +50,6 @@ class FakeFiles : public Files {
   std::map<std::wstring, std::uint64_t> files;  // path -> size
   std::vector<std::wstring> deleteAtRestart;
   bool canScheduleDeletes = true;
-  std::set<std::wstring> directories;
   std::set<std::wstring> locked;  // files that cannot be deleted
   std::vector<std::wstring> deleteCalls;
 };
@@ -115,8 +115,7 @@ class FakeClock : public EventClock {
   int waits = 0;
   int pumps = 0;
   std::vector<double> waitRequests;
-  void (*onEvent)(void* context) = nullptr;
-  void* eventContext = nullptr;
+  std::function<void()> onEvent;
 };
 
 class FakeView : public FormView {
