@@ -68,12 +68,7 @@ double TimeToShow(const std::wstring& program, const std::wstring& arguments, Fi
   }
   const double shown = Now() - start;
   if (window == nullptr) return -1;
-  const std::wstring cls = [&] {
-    wchar_t name[64] = {};
-    ::GetClassNameW(window, name, 64);
-    return std::wstring(name);
-  }();
-  if (cls == L"#32770") {
+  if (ClassOf(window) == L"#32770") {
     PressOk(window);
   } else {
     ::PostMessageW(window, WM_CLOSE, 0, 0);
@@ -215,14 +210,8 @@ int main(int argc, char** argv) {
   Row("Post-restart run, start to log shown", buf[0], buf[1], buf[2],
       r <= 1.15 ? "within 1.15: met" : "within 1.15: MISSED");
 
-  std::vector<unsigned char> pe;
-  HANDLE file = ::CreateFileW(ProgramPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    pe.resize(::GetFileSize(file, nullptr));
-    DWORD got = 0;
-    ::ReadFile(file, pe.data(), static_cast<DWORD>(pe.size()), &got, nullptr);
-    ::CloseHandle(file);
-  }
+  const std::string file = ReadFileText(ProgramPath());
+  const std::vector<unsigned char> pe(file.begin(), file.end());
   std::string dlls;
   for (const auto& name : Imports(pe)) dlls += (dlls.empty() ? "" : ", ") + name;
   std::snprintf(buf[0], 96, "%.1f KiB", pe.size() / 1024.0);

@@ -121,14 +121,7 @@ TEST_F(BadInput, ThreatInUseIsDeletedAtTheNextRestart) {
       std::wstring::npos);
   ASSERT_TRUE(FileExists(threat));
 
-  wchar_t wineboot[] = L"wineboot.exe";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info{};
-  ASSERT_TRUE(::CreateProcessW(nullptr, wineboot, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
-  EXPECT_EQ(::WaitForSingleObject(info.hProcess, 120000), WAIT_OBJECT_0);
-  ::CloseHandle(info.hThread);
-  ::CloseHandle(info.hProcess);
+  ASSERT_TRUE(RunWineboot());
   EXPECT_FALSE(FileExists(threat));
 }
 

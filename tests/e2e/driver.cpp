@@ -16,12 +16,6 @@ struct Search {
   HWND found;
 };
 
-std::wstring ClassOf(HWND window) {
-  wchar_t name[64] = {};
-  ::GetClassNameW(window, name, 64);
-  return name;
-}
-
 BOOL CALLBACK MatchTopLevel(HWND window, LPARAM param) {
   auto* s = reinterpret_cast<Search*>(param);
   if (!::IsWindowVisible(window)) return TRUE;
@@ -129,6 +123,26 @@ HWND FindChild(HWND parent, const wchar_t* className, const std::wstring& text) 
 bool ClickButton(HWND parent, const std::wstring& text) {
   HWND button = FindChild(parent, L"Button", text);
   return button != nullptr && ::PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[64] = {};
+  ::GetClassNameW(window, name, 64);
+  return name;
+}
+
+bool RunWineboot() {
+  wchar_t commandLine[] = L"wineboot.exe";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    return false;
+  }
+  const bool ended = ::WaitForSingleObject(info.hProcess, 120000) == WAIT_OBJECT_0;
+  ::CloseHandle(info.hThread);
+  ::CloseHandle(info.hProcess);
+  return ended;
 }
 
 DWORD ProcessOf(HWND window) {

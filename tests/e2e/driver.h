@@ -49,6 +49,11 @@ bool PressOk(HWND box);
 bool ClickButton(HWND parent, const std::wstring& text);
 HWND FindChild(HWND parent, const wchar_t* className, const std::wstring& text);
 DWORD ProcessOf(HWND window);
+std::wstring ClassOf(HWND window);
+
+// Runs the prefix's wineboot, which applies pending deletions (and starts
+// the Run values) like a restart; true when it ended in time.
+bool RunWineboot();
 
 // The threat's place in the system directory as this 32-bit process sees it.
 std::wstring ThreatPath();

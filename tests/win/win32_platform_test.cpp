@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/module1.h"
+#include "driver.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/win32_platform.h"
 
@@ -209,21 +210,6 @@ TEST(Win32EventClock, QueuedMessageEndsTheWaitAndIsHandled) {
 namespace kolvane::win32 {
 namespace {
 
-// Runs the prefix's wineboot, which applies pending deletions like a restart.
-bool RunWineboot() {
-  wchar_t commandLine[] = L"wineboot.exe";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    return false;
-  }
-  const bool ended = ::WaitForSingleObject(info.hProcess, 120000) == WAIT_OBJECT_0;
-  ::CloseHandle(info.hThread);
-  ::CloseHandle(info.hProcess);
-  return ended;
-}
-
 TEST_F(FilesTest, FileInUseIsDeletedAtTheNextRestart) {
   const std::wstring path = Make(L"ssvchost.exe", 110592);
   {
@@ -235,7 +221,7 @@ TEST_F(FilesTest, FileInUseIsDeletedAtTheNextRestart) {
     EXPECT_TRUE(files.DeleteAtRestart(path));
     EXPECT_TRUE(::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) << "nothing happens before the restart";
   }
-  ASSERT_TRUE(RunWineboot());
+  ASSERT_TRUE(e2e::RunWineboot());
   EXPECT_EQ(::GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 

@@ -8,7 +8,6 @@ class FakeRegistry::FakeKey : public RegistryKey {
  public:
   FakeKey(FakeRegistry& registry, std::wstring path) : registry_(registry), path_(std::move(path)) {
     ++registry_.openKeys;
-    ++registry_.opens;
   }
   ~FakeKey() override { --registry_.openKeys; }
 

@@ -34,7 +34,6 @@ class FakeRegistry : public Registry {
   // Values that exist but cannot be deleted.
   std::set<std::wstring> undeletable;
   int openKeys = 0;  // keys open right now
-  int opens = 0;     // successful opens and creates so far
 
  private:
   class FakeKey;
