@@ -1,10 +1,15 @@
 # Cross-compiles for 32-bit Windows with MinGW-w64; tests run under Wine.
+# The program itself uses the win32 thread model, whose runtime needs
+# nothing newer than Windows XP; mingw-i686-posix.cmake switches to the
+# posix model that GoogleTest needs (std::mutex).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
-# The posix thread model: GoogleTest needs std::mutex.
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
+if(NOT KOLVANE_MINGW_THREADS)
+  set(KOLVANE_MINGW_THREADS win32)
+endif()
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-${KOLVANE_MINGW_THREADS})
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-${KOLVANE_MINGW_THREADS})
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)

@@ -46,7 +46,7 @@ Form1::AfterLoad Form1::Form_Load() {
 
 void Form1::Form_Resize() {
   if (view_.IsMinimized()) return;
-  const ResizeLayout l = ComputeResizeLayout(view_.OuterWidth(), view_.OuterHeight());
+  const ResizeLayout l = ComputeResizeLayout(view_.ClientWidth(), view_.ClientHeight());
   view_.SetWidth(Control::Text1, l.Text1Width);
   view_.SetWidth(Control::Label3, l.WideWidth);
   view_.SetWidth(Control::Command1, l.WideWidth);
@@ -72,14 +72,21 @@ void Form1::Command1_Click() {
   }
 }
 
-std::wstring Form1::SelfCommandLine() { return L"\"" + p_.process.ModuleFileName() + L"\" " + ThreatPath(); }
+std::wstring Form1::SelfCommandLine(const std::wstring& self) const { return L"\"" + self + L"\" " + ThreatPath(); }
 
 void Form1::Command2_Click() {
   if (Infected != 1) {
     p_.dialogs.ShowMessage(text::ScanFirst);
     return;
   }
-  if (!WriteRegString(p_.registry, RegRoot::LocalMachine, RunKey, Threat.RunValueName, SelfCommandLine())) {
+  // Without its own path the Run value could not start the purge: the threat
+  // would stay and nobody would know.
+  const std::wstring self = p_.process.ModuleFileName();
+  if (self.empty()) {
+    p_.dialogs.ShowMessage(text::SelfPathUnknown);
+    return;
+  }
+  if (!WriteRegString(p_.registry, RegRoot::LocalMachine, RunKey, Threat.RunValueName, SelfCommandLine(self))) {
     p_.dialogs.ShowMessage(text::ArmFailed);
     return;
   }

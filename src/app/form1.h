@@ -46,9 +46,9 @@ class Form1 {
  private:
   std::wstring ThreatPath() const;
   std::wstring AuthorName() const;
-  // The command line the Run value gets: this program, quoted, and the
-  // threat's path as its argument.
-  std::wstring SelfCommandLine();
+  // The command line the Run value gets: this program (self), quoted, and
+  // the threat's path as its argument.
+  std::wstring SelfCommandLine(const std::wstring& self) const;
   // Deletes the threat's value under subKey. A missing key or value leaves
   // nothing to delete and reports NotFound.
   RegStatus DeleteRunValue(const wchar_t* subKey);

@@ -4,7 +4,9 @@
 
 namespace kolvane {
 
-ResizeLayout ComputeResizeLayout(float outerWidth, float outerHeight) {
+ResizeLayout ComputeResizeLayout(float clientWidth, float clientHeight) {
+  const float outerWidth = clientWidth + 120.0f;
+  const float outerHeight = clientHeight + 405.0f;
   const float half = std::max(0.0f, (outerWidth - 120.0f) / 2.0f);
   ResizeLayout layout{};
   layout.Text1Width = std::max(0.0f, outerWidth - 4000.0f);

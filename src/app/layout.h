@@ -2,7 +2,11 @@
 
 namespace kolvane {
 
-// Where Form_Resize puts the controls for an outer window size, in twips.
+// Where Form_Resize puts the controls for a client area of this size, in
+// twips. The rule was drawn up for a window whose frame is 60 twips at the
+// sides and bottom and 345 at the top; the client area plus that frame
+// stands for the window's size, so every control stays inside the client
+// area whatever frame the system draws.
 struct ResizeLayout {
   float Text1Width;
   float WideWidth;  // Label3, Command1, Command2, Command3
@@ -13,6 +17,6 @@ struct ResizeLayout {
 };
 
 // Widths never go below zero, however small the window gets.
-ResizeLayout ComputeResizeLayout(float outerWidth, float outerHeight);
+ResizeLayout ComputeResizeLayout(float clientWidth, float clientHeight);
 
 }  // namespace kolvane

@@ -31,6 +31,7 @@ inline constexpr wchar_t ScanFirst[] = L"Scan Windows Dulu";
 inline constexpr wchar_t RestartSoon[] = L"Komputer Anda akan di restart dalam 10 detik";
 inline constexpr wchar_t ArmFailed[] = L"Registry tidak dapat diubah. Jalankan program ini sebagai Administrator.";
 inline constexpr wchar_t RestartFailed[] = L"Gagal me-restart komputer. Silakan restart komputer Anda secara manual.";
+inline constexpr wchar_t SelfPathUnknown[] = L"Lokasi program ini tidak dapat dibaca, registry tidak diubah.";
 
 // Registry restore.
 inline constexpr wchar_t RestoreDone[] = L"Sukses Mengembalikan registry";
@@ -45,5 +46,10 @@ inline constexpr wchar_t LogDeleteAtRestart[] = L"            File akan dihapus 
 inline constexpr wchar_t Success[] = L"Sukses";
 inline constexpr wchar_t Failure[] = L"Gagal";
 inline constexpr wchar_t NewLine[] = L"\r\n";
+
+// The program cannot go on.
+inline constexpr wchar_t WindowFailed[] = L"Jendela program tidak dapat dibuat.";
+inline constexpr wchar_t OutOfMemory[] = L"Memori tidak cukup. Program dihentikan.";
+inline constexpr wchar_t InternalError[] = L"Terjadi kesalahan di dalam program. Program dihentikan.";
 
 }  // namespace kolvane::text

@@ -127,9 +127,9 @@ class FormView {
   virtual void SetLeft(Control control, float twips) = 0;
   virtual void SetTop(Control control, float twips) = 0;
   virtual void SetWidth(Control control, float twips) = 0;
-  // Outer size of the window, frame and title bar included.
-  virtual float OuterWidth() = 0;
-  virtual float OuterHeight() = 0;
+  // Size of the window's client area, inside its frame and title bar.
+  virtual float ClientWidth() = 0;
+  virtual float ClientHeight() = 0;
   virtual bool IsMinimized() = 0;
 };
 

@@ -7,16 +7,6 @@
 #include "platform/win32/win32_platform.h"
 #include "ui/main_window.h"
 
-#if defined(__GLIBCXX__) && defined(__MINGW32__)
-#include <cstdlib>
-// libstdc++'s default handler for an uncaught exception prints the demangled
-// type name to a console this program does not have, and links a 46 KB
-// demangler for it. End the same way without the message.
-namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
-}  // namespace __gnu_cxx
-#endif
-
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   using namespace kolvane;
   win32::Win32Process process;
@@ -34,7 +24,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   if (form.Form_Load() == Form1::AfterLoad::ProcessEnded) return 0;
 
   if (!window.Create()) {
-    ::MessageBoxW(nullptr, L"Jendela program tidak dapat dibuat.", text::AppTitle, MB_OK);
+    ::MessageBoxW(nullptr, text::WindowFailed, text::AppTitle, MB_OK);
     return 1;
   }
   window.Attach(&form);

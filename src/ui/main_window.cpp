@@ -9,6 +9,8 @@ namespace kolvane::ui {
 namespace {
 
 constexpr wchar_t kClassName[] = L"KolvaneForm1";
+// Sent by Windows 8.1 and later; older headers do not name it.
+constexpr UINT kWmDpiChanged = 0x02E0;
 constexpr int kFirstControlId = 100;
 
 int IndexOf(Control control) { return static_cast<int>(control); }
@@ -97,7 +99,7 @@ bool MainWindow::Create() {
   wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = kClassName;
-  if (::RegisterClassExW(&wc) == 0) return false;
+  if (::RegisterClassExW(&wc) == 0 && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
 
   // The client area has its design size at the screen's DPI.
   dpi_ = DpiOf(nullptr);
@@ -132,7 +134,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
       return 0;
-    case WM_DPICHANGED:
+    case kWmDpiChanged:
       OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_DESTROY:
@@ -146,7 +148,6 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 void MainWindow::OnCreate() {
   dpi_ = DpiOf(hwnd_);
   MakeFont();
-  // Created in tab order, which is also the order Tab moves through them.
   for (const ControlDesign& design : DesignControls) {
     const int index = IndexOf(design.control);
     const DWORD exStyle = design.kind == ControlKind::TextBox ? WS_EX_CLIENTEDGE : 0;
@@ -198,12 +199,12 @@ void MainWindow::OnCommand(int id, int code, HWND control) {
 void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
   dpi_ = dpi;
   MakeFont();
-  for (const ControlDesign& design : DesignControls) {
-    ::SendMessageW(Handle(design.control), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
-    ApplyPlace(design.control);
-  }
   ::SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  // The controls' twips map to other pixels now, even if the window kept
+  // its size in pixels (and so got no WM_SIZE).
+  for (const ControlDesign& design : DesignControls) ApplyPlace(design.control);
+  if (form_ != nullptr && !IsMinimized()) form_->Form_Resize();
 }
 
 void MainWindow::MakeFont() {
@@ -264,16 +265,16 @@ void MainWindow::SetWidth(Control control, float twips) {
 
 bool MainWindow::IsMinimized() { return hwnd_ == nullptr || ::IsIconic(hwnd_) != FALSE; }
 
-float MainWindow::OuterWidth() {
+float MainWindow::ClientWidth() {
   RECT rect{};
-  ::GetWindowRect(hwnd_, &rect);
-  return ToTwips(rect.right - rect.left);
+  ::GetClientRect(hwnd_, &rect);
+  return ToTwips(rect.right);
 }
 
-float MainWindow::OuterHeight() {
+float MainWindow::ClientHeight() {
   RECT rect{};
-  ::GetWindowRect(hwnd_, &rect);
-  return ToTwips(rect.bottom - rect.top);
+  ::GetClientRect(hwnd_, &rect);
+  return ToTwips(rect.bottom);
 }
 
 }  // namespace kolvane::ui

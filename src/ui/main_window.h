@@ -31,8 +31,8 @@ class MainWindow : public FormView {
   void SetLeft(Control control, float twips) override;
   void SetTop(Control control, float twips) override;
   void SetWidth(Control control, float twips) override;
-  float OuterWidth() override;
-  float OuterHeight() override;
+  float ClientWidth() override;
+  float ClientHeight() override;
   bool IsMinimized() override;
 
  private:

@@ -68,3 +68,11 @@ bool ReadValue(const std::wstring& key, const std::wstring& name, std::wstring* 
 void DeleteValue(const std::wstring& key, const std::wstring& name);
 
 }  // namespace e2e
+
+namespace e2e {
+
+// Checks, as a user would see it, that a message box offers OK only and
+// shows no icon; empty when it does, else what is wrong.
+std::wstring PlainBoxFault(HWND box);
+
+}  // namespace e2e

@@ -37,6 +37,7 @@ class EndToEnd : public ::testing::Test {
     ASSERT_NE(box, nullptr) << "no message box";
     EXPECT_EQ(WindowText(box), kBoxTitle);
     EXPECT_EQ(MessageBoxText(box), expected);
+    EXPECT_EQ(PlainBoxFault(box), L"") << "OK only, no icon";
     EXPECT_TRUE(PressOk(box));
   }
 
@@ -54,6 +55,7 @@ TEST_F(EndToEnd, PurgeFromTheCommandLineShowsOnlyItsLog) {
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(WindowText(box), kBoxTitle);
   EXPECT_EQ(MessageBoxText(box), Log(L"Sukses", ThreatPath(), L"Sukses"));
+  EXPECT_EQ(PlainBoxFault(box), L"") << "OK only, no icon";
   EXPECT_EQ(WaitForWindow(app.pid(), L"KolvaneForm1", kCaption, 0), nullptr) << "the window must never show";
   PressOk(box);
   ASSERT_TRUE(app.WaitForExit(kTimeoutMs));
@@ -112,6 +114,7 @@ TEST_F(EndToEnd, EradicationAcrossARestart) {
   HWND warning = WaitForMessageBox(app.pid());
   ASSERT_NE(warning, nullptr);
   EXPECT_EQ(MessageBoxText(warning), L"Komputer Anda akan di restart dalam 10 detik");
+  EXPECT_EQ(PlainBoxFault(warning), L"") << "OK only, no icon";
   std::wstring run;
   ASSERT_TRUE(ReadValue(RunKey, L"ssvchost", &run));
   EXPECT_EQ(run, L"\"" + ProgramPath() + L"\" " + ThreatPath());
@@ -135,6 +138,7 @@ TEST_F(EndToEnd, EradicationAcrossARestart) {
   EXPECT_NE(ProcessOf(log), app.pid());
   EXPECT_TRUE(app.WaitForExit(kTimeoutMs)) << "the end of session closes the armed program";
   EXPECT_EQ(MessageBoxText(log), Log(L"Sukses", ThreatPath(), L"Sukses"));
+  EXPECT_EQ(PlainBoxFault(log), L"") << "OK only, no icon";
 
   HANDLE purge = ::OpenProcess(SYNCHRONIZE, FALSE, ProcessOf(log));
   PressOk(log);

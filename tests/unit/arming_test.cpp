@@ -39,6 +39,17 @@ TEST_F(ArmingTest, WritesBothValuesWarnsWaitsAndRestarts) {
   EXPECT_EQ(m.registry.openKeys, 0);
 }
 
+TEST_F(ArmingTest, NothingIsArmedWhenTheProgramsOwnPathIsUnknown) {
+  StartInfected(L"");
+  const auto before = m.registry.keys;
+  form.Command2_Click();
+  EXPECT_EQ(m.dialogs.messages,
+            std::vector<std::wstring>{L"Lokasi program ini tidak dapat dibaca, registry tidak diubah."});
+  EXPECT_EQ(m.registry.keys, before);
+  EXPECT_EQ(m.power.restartRequests, 0);
+  EXPECT_EQ(m.clock.waits, 0);
+}
+
 TEST_F(ArmingTest, RunValueQuotesTheProgramWhereverItLies) {
   StartInfected(L"C:\\Program Files\\Kolvane Tools\\KolvaneBackdoorHeliosB.exe");
   form.Command2_Click();

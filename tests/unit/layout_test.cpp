@@ -5,8 +5,8 @@
 namespace kolvane {
 namespace {
 
-TEST(ResizeLayout, DesignSize) {
-  const ResizeLayout l = ComputeResizeLayout(6465, 5295);
+TEST(ResizeLayout, DesignClientAreaGivesTheDesignedPlaces) {
+  const ResizeLayout l = ComputeResizeLayout(6345, 4890);
   EXPECT_FLOAT_EQ(l.Text1Width, 2465);
   EXPECT_FLOAT_EQ(l.WideWidth, 6115);
   EXPECT_FLOAT_EQ(l.Command5Left, 0);
@@ -15,30 +15,44 @@ TEST(ResizeLayout, DesignSize) {
   EXPECT_FLOAT_EQ(l.BottomTop, 4470);
 }
 
+TEST(ResizeLayout, EveryControlStaysInsideTheClientArea) {
+  // Client areas that thicker frames, other DPIs and resizing leave.
+  for (const float w : {6345.0f, 6105.0f, 4230.0f, 9999.0f, 4001.0f}) {
+    for (const float h : {4890.0f, 4065.0f, 7000.0f}) {
+      const ResizeLayout l = ComputeResizeLayout(w, h);
+      EXPECT_FLOAT_EQ(120 + l.WideWidth, w - 110) << w;
+      EXPECT_FLOAT_EQ(3720 + l.Text1Width, w - 160) << w;
+      EXPECT_FLOAT_EQ(l.Command6Left + l.HalfWidth, w) << w;
+      EXPECT_FLOAT_EQ(l.Command5Left + l.HalfWidth, l.Command6Left) << w;
+      EXPECT_FLOAT_EQ(l.BottomTop, h - 420) << h;
+    }
+  }
+}
+
 TEST(ResizeLayout, WiderAndTaller) {
-  const ResizeLayout base = ComputeResizeLayout(6465, 5295);
-  const ResizeLayout wide = ComputeResizeLayout(6465 + 1001, 5295);
+  const ResizeLayout base = ComputeResizeLayout(6345, 4890);
+  const ResizeLayout wide = ComputeResizeLayout(6345 + 1001, 4890);
   EXPECT_FLOAT_EQ(wide.Text1Width - base.Text1Width, 1001);
   EXPECT_FLOAT_EQ(wide.WideWidth - base.WideWidth, 1001);
   EXPECT_FLOAT_EQ(wide.HalfWidth - base.HalfWidth, 500.5f);
   EXPECT_FLOAT_EQ(wide.Command6Left - base.Command6Left, 500.5f);
   EXPECT_FLOAT_EQ(wide.BottomTop, base.BottomTop);
 
-  const ResizeLayout tall = ComputeResizeLayout(6465, 5295 + 600);
+  const ResizeLayout tall = ComputeResizeLayout(6345, 4890 + 600);
   EXPECT_FLOAT_EQ(tall.BottomTop, 4470 + 600);
   EXPECT_FLOAT_EQ(tall.Text1Width, base.Text1Width);
   EXPECT_FLOAT_EQ(tall.HalfWidth, base.HalfWidth);
 }
 
 TEST(ResizeLayout, SmallWindowsGetNoNegativeWidth) {
-  for (const float w : {3999.0f, 300.0f, 100.0f, 0.0f}) {
-    const ResizeLayout l = ComputeResizeLayout(w, 400);
+  for (const float w : {3879.0f, 180.0f, 0.0f}) {
+    const ResizeLayout l = ComputeResizeLayout(w, 0);
     EXPECT_GE(l.Text1Width, 0) << w;
     EXPECT_GE(l.WideWidth, 0) << w;
     EXPECT_GE(l.HalfWidth, 0) << w;
     EXPECT_GE(l.Command6Left, 0) << w;
   }
-  EXPECT_FLOAT_EQ(ComputeResizeLayout(3999, 400).WideWidth, 3649);
+  EXPECT_FLOAT_EQ(ComputeResizeLayout(3879, 0).WideWidth, 3649);
 }
 
 using ResizeTest = FormTest;
@@ -62,7 +76,7 @@ TEST_F(ResizeTest, ElevenAssignmentsInOrder) {
 TEST_F(ResizeTest, MinimizedWindowIsLeftAlone) {
   ASSERT_EQ(Start(), Form1::AfterLoad::ShowWindow);
   m.view.minimized = true;
-  m.view.outerWidth = 0;
+  m.view.clientWidth = 0;
   form.Form_Resize();
   EXPECT_TRUE(m.view.writes.empty());
 }

@@ -124,8 +124,8 @@ class FakeView : public FormView {
   void SetLeft(Control control, float twips) override { Record(control, L"Left", twips); }
   void SetTop(Control control, float twips) override { Record(control, L"Top", twips); }
   void SetWidth(Control control, float twips) override { Record(control, L"Width", twips); }
-  float OuterWidth() override { return outerWidth; }
-  float OuterHeight() override { return outerHeight; }
+  float ClientWidth() override { return clientWidth; }
+  float ClientHeight() override { return clientHeight; }
   bool IsMinimized() override { return minimized; }
 
   struct Write {
@@ -135,8 +135,8 @@ class FakeView : public FormView {
   };
   std::map<Control, std::wstring> texts;
   std::vector<Write> writes;
-  float outerWidth = 6465;
-  float outerHeight = 5295;
+  float clientWidth = 6345;
+  float clientHeight = 4890;
   bool minimized = false;
 
  private:

@@ -1,7 +1,6 @@
 #include "platform/win32/win32_platform.h"
 
 #include <objbase.h>
-#include <shellapi.h>
 
 #include <cmath>
 
@@ -183,11 +182,16 @@ Elevation Win32Process::ElevationState() {
   TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
   if (!::GetTokenInformation(token.get(), TokenElevationType, &type, sizeof(type), &size)) return Elevation::Elevated;
   if (type == TokenElevationTypeLimited) return Elevation::CanBeElevated;
+  ScopedRegKey policies;
   DWORD enableLua = 0;
+  DWORD valueType = 0;
   DWORD bytes = sizeof(enableLua);
-  const bool uac = ::RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System",
-                                  L"EnableLUA", RRF_RT_REG_DWORD, nullptr, &enableLua, &bytes) == ERROR_SUCCESS &&
-                   enableLua != 0;
+  const bool uac =
+      ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", 0,
+                      KEY_QUERY_VALUE, policies.receive()) == ERROR_SUCCESS &&
+      ::RegQueryValueExW(policies.get(), L"EnableLUA", nullptr, &valueType, reinterpret_cast<BYTE*>(&enableLua),
+                         &bytes) == ERROR_SUCCESS &&
+      valueType == REG_DWORD && enableLua != 0;
   return uac ? Elevation::CanBeElevated : Elevation::Elevated;
 }
 
@@ -200,8 +204,8 @@ RelaunchResult Win32Process::RelaunchElevated(const std::wstring& arguments) {
   info.lpFile = self.c_str();
   info.lpParameters = arguments.c_str();
   info.nShow = SW_SHOWNORMAL;
-  using ShellExecuteExFn = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
-  const auto shellExecuteEx = Function<ShellExecuteExFn>(L"shell32.dll", "ShellExecuteExW");
+  const ShellExecuteExFn shellExecuteEx =
+      shellExecuteEx_ != nullptr ? shellExecuteEx_ : Function<ShellExecuteExFn>(L"shell32.dll", "ShellExecuteExW");
   if (shellExecuteEx == nullptr) return RelaunchResult::Failed;
   EnterApartmentOnce();
   if (shellExecuteEx(&info)) return RelaunchResult::Started;
@@ -210,7 +214,10 @@ RelaunchResult Win32Process::RelaunchElevated(const std::wstring& arguments) {
 
 void Win32Process::EndProcess() { ::ExitProcess(0); }
 
-void Win32Dialogs::ShowMessage(const std::wstring& text) { ::MessageBoxW(owner_, text.c_str(), title_.c_str(), MB_OK); }
+void Win32Dialogs::ShowMessage(const std::wstring& text) {
+  HWND owner = owner_ != nullptr && ::IsWindow(owner_) ? owner_ : nullptr;
+  ::MessageBoxW(owner, text.c_str(), title_.c_str(), MB_OK);
+}
 
 bool Win32Power::RequestRestart() {
   // The caller's token must have the shutdown privilege enabled, or the
@@ -225,7 +232,7 @@ bool Win32Power::RequestRestart() {
     }
   }
   // Restart (0x0002) together with the 0x8000 bit the program has always passed.
-  return ::ExitWindowsEx(0x8002, 0) != FALSE;
+  return exitWindows_(0x8002, 0) != FALSE;
 }
 
 void Win32Shell::OpenUrl(const std::wstring& url) {

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <string>
 #include <utility>
@@ -25,6 +27,10 @@ class Win32Files : public Files {
 
 class Win32Process : public Process {
  public:
+  using ShellExecuteExFn = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+  // shellExecuteEx stands in for the shell's ShellExecuteExW (tests record
+  // the request with it); by default the shell's own is loaded on first use.
+  explicit Win32Process(ShellExecuteExFn shellExecuteEx = nullptr) : shellExecuteEx_(shellExecuteEx) {}
   std::wstring WindowsDirectory() override;
   std::wstring SystemDirectory() override;
   std::wstring CurrentDirectory() override;
@@ -33,12 +39,17 @@ class Win32Process : public Process {
   Elevation ElevationState() override;
   RelaunchResult RelaunchElevated(const std::wstring& arguments) override;
   void EndProcess() override;
+
+ private:
+  ShellExecuteExFn shellExecuteEx_;
 };
 
 class Win32Dialogs : public Dialogs {
  public:
   explicit Win32Dialogs(std::wstring title) : title_(std::move(title)) {}
-  // Boxes are owned by this window once it is visible.
+  // Boxes are owned by this window while it exists; once it is destroyed
+  // they are shown without an owner, since Windows shows none for a
+  // destroyed one.
   void SetOwner(HWND owner) { owner_ = owner; }
   void ShowMessage(const std::wstring& text) override;
 
@@ -49,7 +60,13 @@ class Win32Dialogs : public Dialogs {
 
 class Win32Power : public Power {
  public:
+  using ExitWindowsFn = BOOL(WINAPI*)(UINT, DWORD);
+  // exitWindows stands in for ExitWindowsEx (tests record the request).
+  explicit Win32Power(ExitWindowsFn exitWindows = ::ExitWindowsEx) : exitWindows_(exitWindows) {}
   bool RequestRestart() override;
+
+ private:
+  ExitWindowsFn exitWindows_;
 };
 
 class Win32Shell : public Shell {

@@ -1,0 +1,66 @@
+// The start of the process and the C++ runtime's failure paths, written
+// small for MinGW. Its own start-up code and libstdc++'s exception support
+// would be four times the size of the whole program: the program is built
+// without exceptions, so what the library would throw ends the process
+// here, with a message instead of a silent exit.
+#include <windows.h>
+
+#include <cstddef>
+#include <new>
+
+#include "app/texts.h"
+
+namespace {
+
+[[noreturn]] void Fatal(const wchar_t* text) {
+  ::MessageBoxW(nullptr, text, kolvane::text::AppTitle, MB_OK);
+  ::ExitProcess(3);
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (void* block = ::HeapAlloc(::GetProcessHeap(), 0, size == 0 ? 1 : size)) return block;
+  Fatal(kolvane::text::OutOfMemory);
+}
+
+void* operator new[](std::size_t size) { return ::operator new(size); }
+void operator delete(void* block) noexcept { ::HeapFree(::GetProcessHeap(), 0, block); }
+void operator delete[](void* block) noexcept { ::operator delete(block); }
+void operator delete(void* block, std::size_t) noexcept { ::operator delete(block); }
+void operator delete[](void* block, std::size_t) noexcept { ::operator delete(block); }
+
+// libstdc++ reports a failed allocation or a misuse (a length past
+// max_size(), an index out of range) through these.
+namespace std {
+void __throw_bad_alloc() { Fatal(kolvane::text::OutOfMemory); }
+void __throw_bad_array_new_length() { Fatal(kolvane::text::OutOfMemory); }
+void __throw_length_error(const char*) { Fatal(kolvane::text::InternalError); }
+void __throw_logic_error(const char*) { Fatal(kolvane::text::InternalError); }
+void __throw_out_of_range(const char*) { Fatal(kolvane::text::InternalError); }
+void __throw_out_of_range_fmt(const char*, ...) { Fatal(kolvane::text::InternalError); }
+void __throw_invalid_argument(const char*) { Fatal(kolvane::text::InternalError); }
+}  // namespace std
+
+extern "C" void __cxa_pure_virtual() { Fatal(kolvane::text::InternalError); }
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show);
+
+using Constructor = void (*)();
+// Made by the linker: a marker, the constructors of static objects, a null.
+extern "C" Constructor __CTOR_LIST__[];
+
+// The entry point the linker is told of. Runs the static constructors in
+// the order the C runtime would (last listed first) and hands wWinMain what
+// Windows gave the process. The program reads its command line itself.
+extern "C" void WINAPI KolvaneEntry() {
+  std::size_t count = 0;
+  while (__CTOR_LIST__[count + 1] != nullptr) ++count;
+  for (std::size_t i = count; i >= 1; --i) __CTOR_LIST__[i]();
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  ::GetStartupInfoW(&startup);
+  const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : SW_SHOWDEFAULT;
+  ::ExitProcess(static_cast<UINT>(wWinMain(::GetModuleHandleW(nullptr), nullptr, nullptr, show)));
+}
