@@ -25,7 +25,9 @@ void* operator new(std::size_t size) {
 }
 
 void* operator new[](std::size_t size) { return ::operator new(size); }
-void operator delete(void* block) noexcept { ::HeapFree(::GetProcessHeap(), 0, block); }
+void operator delete(void* block) noexcept {
+  if (block != nullptr) ::HeapFree(::GetProcessHeap(), 0, block);
+}
 void operator delete[](void* block) noexcept { ::operator delete(block); }
 void operator delete(void* block, std::size_t) noexcept { ::operator delete(block); }
 void operator delete[](void* block, std::size_t) noexcept { ::operator delete(block); }

@@ -125,5 +125,25 @@ TEST_F(BadInput, ThreatInUseIsDeletedAtTheNextRestart) {
   EXPECT_FALSE(FileExists(threat));
 }
 
+// What the C++ library would throw ends the release's process with a
+// message instead of a silent exit.
+TEST(ReleaseRuntime, FailuresEndTheProcessWithAMessage) {
+  const std::wstring probe = ProgramPath().substr(0, ProgramPath().find_last_of(L'\\') + 1) + L"fatal_probe.exe";
+  for (const auto& [argument, message] :
+       {std::pair<std::wstring, std::wstring>{L"memory", L"Memori tidak cukup. Program dihentikan."},
+        {L"length", L"Terjadi kesalahan di dalam program. Program dihentikan."}}) {
+    App app(argument, probe);
+    ASSERT_TRUE(app.started());
+    HWND box = WaitForMessageBox(app.pid());
+    ASSERT_NE(box, nullptr) << "no message for " << std::string(argument.begin(), argument.end());
+    EXPECT_EQ(WindowText(box), L"Virus Windows Kolvane");
+    EXPECT_EQ(MessageBoxText(box), message);
+    EXPECT_TRUE(PressOk(box));
+    DWORD code = 0;
+    EXPECT_TRUE(app.WaitForExit(kTimeoutMs, &code));
+    EXPECT_EQ(code, 3u);
+  }
+}
+
 }  // namespace
 }  // namespace e2e

@@ -49,8 +49,17 @@ TEST_F(WindowTest, DesignLayoutAtTheFirstShowing) {
   RECT client{}, outer{};
   ::GetClientRect(form, &client);
   ::GetWindowRect(form, &outer);
-  std::printf("screen DPI %d\nframe %ld x %ld\n", dpi, outer.right - outer.left - client.right,
-              outer.bottom - outer.top - client.bottom);
+  // The version the system says it is, which GetVersionEx hides from
+  // programs without a manifest.
+  OSVERSIONINFOW version{};
+  version.dwOSVersionInfoSize = sizeof(version);
+  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+  const auto rtlGetVersion = reinterpret_cast<RtlGetVersionFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+  ASSERT_NE(rtlGetVersion, nullptr);
+  rtlGetVersion(&version);
+  std::printf("screen DPI %d\nframe %ld x %ld\nWindows %lu.%lu\n", dpi, outer.right - outer.left - client.right,
+              outer.bottom - outer.top - client.bottom, version.dwMajorVersion, version.dwMinorVersion);
   auto px = [&](double twips) { return static_cast<int>(std::lround(twips * dpi / 1440.0)); };
   EXPECT_EQ(client.right, px(6345));
   EXPECT_EQ(client.bottom, px(4890));
