@@ -102,6 +102,11 @@ std::wstring MessageBoxText(HWND box) {
   return label == nullptr ? std::wstring() : WindowText(label);
 }
 
+std::wstring PurgeLog(const std::wstring& registry, const std::wstring& path, const std::wstring& file) {
+  return L"Proses Pembasmian Virus...\r\n            Proses mengubah registri ... " + registry +
+         L"\r\n            Proses menghapus file " + path + L" ... " + file + L"\r\n";
+}
+
 bool PressOk(HWND box) {
   ::PostMessageW(::GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
   const ULONGLONG end = ::GetTickCount64() + kTimeoutMs;

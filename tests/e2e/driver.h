@@ -43,6 +43,8 @@ bool NoWindowFor(const std::wstring& caption, DWORD ms);
 
 std::wstring WindowText(HWND window);
 std::wstring MessageBoxText(HWND box);
+// The purge's log for these outcomes of the registry and the file.
+std::wstring PurgeLog(const std::wstring& registry, const std::wstring& path, const std::wstring& file);
 // Presses OK and waits until the box is gone.
 bool PressOk(HWND box);
 // Posts a click to the child button with this text; false when there is none.

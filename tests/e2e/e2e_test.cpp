@@ -40,11 +40,6 @@ class EndToEnd : public ::testing::Test {
     EXPECT_EQ(PlainBoxFault(box), L"") << "OK only, no icon";
     EXPECT_TRUE(PressOk(box));
   }
-
-  static std::wstring Log(const std::wstring& registry, const std::wstring& path, const std::wstring& file) {
-    return L"Proses Pembasmian Virus...\r\n            Proses mengubah registri ... " + registry +
-           L"\r\n            Proses menghapus file " + path + L" ... " + file + L"\r\n";
-  }
 };
 
 TEST_F(EndToEnd, PurgeFromTheCommandLineShowsOnlyItsLog) {
@@ -54,7 +49,7 @@ TEST_F(EndToEnd, PurgeFromTheCommandLineShowsOnlyItsLog) {
   HWND box = WaitForMessageBox(app.pid());
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(WindowText(box), kBoxTitle);
-  EXPECT_EQ(MessageBoxText(box), Log(L"Sukses", ThreatPath(), L"Sukses"));
+  EXPECT_EQ(MessageBoxText(box), PurgeLog(L"Sukses", ThreatPath(), L"Sukses"));
   EXPECT_EQ(PlainBoxFault(box), L"") << "OK only, no icon";
   EXPECT_EQ(WaitForWindow(app.pid(), L"KolvaneForm1", kCaption, 0), nullptr) << "the window must never show";
   PressOk(box);
@@ -69,7 +64,7 @@ TEST_F(EndToEnd, PurgeLeavesAFileWithoutTheSignature) {
   SetValue(RunKey, L"ssvchost", ThreatPath());
   App app(L"\"" + ThreatPath() + L"\"");
   ASSERT_TRUE(app.started());
-  Answer(app.pid(), Log(L"Sukses", ThreatPath(), L"Gagal"));
+  Answer(app.pid(), PurgeLog(L"Sukses", ThreatPath(), L"Gagal"));
   ASSERT_TRUE(app.WaitForExit(kTimeoutMs));
   EXPECT_TRUE(FileExists(ThreatPath()));
 }
@@ -137,7 +132,7 @@ TEST_F(EndToEnd, EradicationAcrossARestart) {
   EXPECT_GE(elapsed, 9500u) << "the restart came before the countdown ended";
   EXPECT_NE(ProcessOf(log), app.pid());
   EXPECT_TRUE(app.WaitForExit(kTimeoutMs)) << "the end of session closes the armed program";
-  EXPECT_EQ(MessageBoxText(log), Log(L"Sukses", ThreatPath(), L"Sukses"));
+  EXPECT_EQ(MessageBoxText(log), PurgeLog(L"Sukses", ThreatPath(), L"Sukses"));
   EXPECT_EQ(PlainBoxFault(log), L"") << "OK only, no icon";
 
   HANDLE purge = ::OpenProcess(SYNCHRONIZE, FALSE, ProcessOf(log));

@@ -141,10 +141,7 @@ TEST_F(Refusal, PurgeReportsTheRunKeyAndStillRemovesTheFile) {
     DeniedKey run(RunKey);
     ASSERT_TRUE(run.Refuses());
     App app(ThreatPath());
-    EXPECT_EQ(Answer(app.pid()),
-              L"Proses Pembasmian Virus...\r\n            Proses mengubah registri ... Gagal\r\n"
-              L"            Proses menghapus file " +
-                  ThreatPath() + L" ... Sukses\r\n");
+    EXPECT_EQ(Answer(app.pid()), PurgeLog(L"Gagal", ThreatPath(), L"Sukses"));
     EXPECT_TRUE(app.WaitForExit(kTimeoutMs));
   }
   EXPECT_EQ(Value(RunKey), ThreatPath());
@@ -156,10 +153,7 @@ TEST_F(Refusal, PurgeSaysNothingOfARefusingRunServicesKey) {
   DeniedKey services(RunServicesKey);
   ASSERT_TRUE(services.Refuses());
   App app(ThreatPath());
-  EXPECT_EQ(Answer(app.pid()),
-            L"Proses Pembasmian Virus...\r\n            Proses mengubah registri ... Sukses\r\n"
-            L"            Proses menghapus file " +
-                ThreatPath() + L" ... Sukses\r\n");
+  EXPECT_EQ(Answer(app.pid()), PurgeLog(L"Sukses", ThreatPath(), L"Sukses"));
   EXPECT_TRUE(app.WaitForExit(kTimeoutMs));
   EXPECT_EQ(Value(RunKey), L"<none>");
   EXPECT_EQ(Value(RunServicesKey), ThreatPath());

@@ -54,9 +54,14 @@ void DrainQuit() {
   }
 }
 
+// A plain top-level window to own the boxes.
+HWND MakeOwner() {
+  return ::CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
+                           nullptr, nullptr);
+}
+
 TEST(Win32Dialogs, BoxWhoseOwnerWasDestroyedStillAppears) {
-  HWND owner = ::CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
-                                 nullptr, nullptr, nullptr);
+  HWND owner = MakeOwner();
   ASSERT_NE(owner, nullptr);
   win32::Win32Dialogs dialogs(L"Virus Windows Kolvane");
   dialogs.SetOwner(owner);
@@ -74,8 +79,7 @@ TEST(Win32Dialogs, BoxWhoseOwnerWasDestroyedStillAppears) {
 }
 
 TEST(Win32Dialogs, BoxIsOwnedByTheWindowWhileItLives) {
-  HWND owner = ::CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
-                                 nullptr, nullptr, nullptr);
+  HWND owner = MakeOwner();
   ASSERT_NE(owner, nullptr);
   win32::Win32Dialogs dialogs(L"Virus Windows Kolvane");
   dialogs.SetOwner(owner);
