@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,20 @@ double TimeToShow(const std::wstring& program, const std::wstring& arguments, Fi
   }
   app.WaitForExit(kTimeoutMs);
   return shown;
+}
+
+// Runs every start-up once a round for the given number of rounds. The one
+// that goes first changes from round to round, so that neither a slow spell
+// nor the process that ended just before favours any of them.
+std::vector<std::vector<double>> Interleaved(int rounds, const std::vector<std::function<double()>>& starts) {
+  std::vector<std::vector<double>> times(starts.size());
+  for (int round = 0; round < rounds; ++round) {
+    for (std::size_t k = 0; k < starts.size(); ++k) {
+      const std::size_t which = (round + k) % starts.size();
+      times[which].push_back(starts[which]());
+    }
+  }
+  return times;
 }
 
 void Clean() {
@@ -164,7 +179,7 @@ void Row(const char* figure, const char* ours, const char* baseline, const char*
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 21;
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 31;
   const int cpuRuns = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
   char buf[4][96];
 
@@ -184,15 +199,14 @@ int main(int argc, char** argv) {
 
   // The three start-ups interleaved, so that a slow spell of the machine
   // falls on all of them alike.
-  std::vector<double> start, direct, minimal;
   auto kolvaneForm = [](DWORD pid) { return WaitForWindow(pid, L"KolvaneForm1", L"Kolvane Backdoor.Helios.B", 0); };
   auto directWindow = [](DWORD pid) { return WaitForWindow(pid, L"BenchDirect", L"Bench", 0); };
   auto minimalWindow = [](DWORD pid) { return WaitForWindow(pid, L"BenchMinimal", L"Bench", 0); };
-  for (int i = 0; i < runs; ++i) {
-    start.push_back(TimeToShow(ProgramPath(), L"", kolvaneForm));
-    direct.push_back(TimeToShow(Beside(L"direct_window.exe"), L"", directWindow));
-    minimal.push_back(TimeToShow(Beside(L"minimal_window.exe"), L"", minimalWindow));
-  }
+  const auto windows =
+      Interleaved(runs, {[&] { return TimeToShow(ProgramPath(), L"", kolvaneForm); },
+                         [&] { return TimeToShow(Beside(L"direct_window.exe"), L"", directWindow); },
+                         [&] { return TimeToShow(Beside(L"minimal_window.exe"), L"", minimalWindow); }});
+  const std::vector<double>&start = windows[0], &direct = windows[1], &minimal = windows[2];
   double r = Median(start) / Median(direct);
   std::snprintf(buf[0], 96, "%.0f ms", Median(start) * 1000);
   std::snprintf(buf[1], 96, "%.0f ms (the same window written directly)", Median(direct) * 1000);
@@ -203,15 +217,13 @@ int main(int argc, char** argv) {
   std::snprintf(buf[2], 96, "%.2f", r);
   Row("Start to window shown, against an empty window", buf[0], buf[1], buf[2], "none (for reference)");
 
-  std::vector<double> purge, box, bareBox;
   Clean();
   auto anyBox = [](DWORD pid) { return WaitForMessageBox(pid, L"", 0); };
   const std::wstring missing = L"C:\\kolvane-bench\\ssvchost.exe";
-  for (int i = 0; i < runs; ++i) {
-    purge.push_back(TimeToShow(ProgramPath(), missing, anyBox));
-    box.push_back(TimeToShow(Beside(L"manifest_box.exe"), L"", anyBox));
-    bareBox.push_back(TimeToShow(Beside(L"minimal_box.exe"), L"", anyBox));
-  }
+  const auto boxes = Interleaved(runs, {[&] { return TimeToShow(ProgramPath(), missing, anyBox); },
+                                        [&] { return TimeToShow(Beside(L"manifest_box.exe"), L"", anyBox); },
+                                        [&] { return TimeToShow(Beside(L"minimal_box.exe"), L"", anyBox); }});
+  const std::vector<double>&purge = boxes[0], &box = boxes[1], &bareBox = boxes[2];
   r = Median(purge) / Median(box);
   std::snprintf(buf[0], 96, "%.0f ms", Median(purge) * 1000);
   std::snprintf(buf[1], 96, "%.0f ms (one message box, the program's manifest)", Median(box) * 1000);
