@@ -102,6 +102,27 @@ std::wstring MessageBoxText(HWND box) {
   return label == nullptr ? std::wstring() : WindowText(label);
 }
 
+std::wstring PlainBoxFault(HWND box) {
+  std::wstring fault;
+  int buttons = 0;
+  for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (!::IsWindowVisible(child)) continue;
+    const std::wstring cls = ClassOf(child);
+    const LONG style = ::GetWindowLongW(child, GWL_STYLE);
+    if (cls == L"Button") {
+      ++buttons;
+      if (::GetDlgCtrlID(child) != IDOK) fault += L"a button other than OK: " + WindowText(child) + L"; ";
+    } else if (cls == L"Static" && (style & SS_TYPEMASK) == SS_ICON) {
+      // Wine keeps an empty icon control in every box.
+      DWORD_PTR icon = 0;
+      ::SendMessageTimeoutW(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &icon);
+      if (icon != 0) fault += L"an icon; ";
+    }
+  }
+  if (buttons != 1) fault += L"buttons shown: " + std::to_wstring(buttons) + L"; ";
+  return fault;
+}
+
 std::wstring PurgeLog(const std::wstring& registry, const std::wstring& path, const std::wstring& file) {
   return L"Proses Pembasmian Virus...\r\n            Proses mengubah registri ... " + registry +
          L"\r\n            Proses menghapus file " + path + L" ... " + file + L"\r\n";
@@ -203,31 +224,6 @@ bool ReadValue(const std::wstring& key, const std::wstring& name, std::wstring* 
 
 void DeleteValue(const std::wstring& key, const std::wstring& name) {
   ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str());
-}
-
-}  // namespace e2e
-
-namespace e2e {
-
-std::wstring PlainBoxFault(HWND box) {
-  std::wstring fault;
-  int buttons = 0;
-  for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
-    if (!::IsWindowVisible(child)) continue;
-    const std::wstring cls = ClassOf(child);
-    const LONG style = ::GetWindowLongW(child, GWL_STYLE);
-    if (cls == L"Button") {
-      ++buttons;
-      if (::GetDlgCtrlID(child) != IDOK) fault += L"a button other than OK: " + WindowText(child) + L"; ";
-    } else if (cls == L"Static" && (style & SS_TYPEMASK) == SS_ICON) {
-      // Wine keeps an empty icon control in every box.
-      DWORD_PTR icon = 0;
-      ::SendMessageTimeoutW(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &icon);
-      if (icon != 0) fault += L"an icon; ";
-    }
-  }
-  if (buttons != 1) fault += L"buttons shown: " + std::to_wstring(buttons) + L"; ";
-  return fault;
 }
 
 }  // namespace e2e

@@ -43,6 +43,9 @@ bool NoWindowFor(const std::wstring& caption, DWORD ms);
 
 std::wstring WindowText(HWND window);
 std::wstring MessageBoxText(HWND box);
+// Checks, as a user would see it, that a message box offers OK only and
+// shows no icon; empty when it does, else what is wrong.
+std::wstring PlainBoxFault(HWND box);
 // The purge's log for these outcomes of the registry and the file.
 std::wstring PurgeLog(const std::wstring& registry, const std::wstring& path, const std::wstring& file);
 // Presses OK and waits until the box is gone.
@@ -68,13 +71,5 @@ std::string ReadFileText(const std::wstring& path);
 void SetValue(const std::wstring& key, const std::wstring& name, const std::wstring& data);
 bool ReadValue(const std::wstring& key, const std::wstring& name, std::wstring* data = nullptr);
 void DeleteValue(const std::wstring& key, const std::wstring& name);
-
-}  // namespace e2e
-
-namespace e2e {
-
-// Checks, as a user would see it, that a message box offers OK only and
-// shows no icon; empty when it does, else what is wrong.
-std::wstring PlainBoxFault(HWND box);
 
 }  // namespace e2e
