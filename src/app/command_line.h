@@ -13,4 +13,17 @@ std::wstring ArgumentText(const std::wstring& commandLine);
 // file, stands for the path inside them; any other text is returned as is.
 std::wstring UnquotedPath(const std::wstring& argument);
 
+// The switches for scripts: exactly one of them, / or - and any letter
+// case, then optionally " /log:PATH" (PATH may be quoted). Any other text
+// is a path to purge.
+enum class Switch { Scan, Basmi, Remove, Help };
+
+struct SwitchRequest {
+  Switch which;
+  std::wstring logPath;  // empty: no log
+};
+
+// True when the argument is a switch, which request then describes.
+bool ParseSwitch(const std::wstring& argument, SwitchRequest& request);
+
 }  // namespace kolvane

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "app/command_line.h"
+#include "app/command_mode.h"
 #include "app/layout.h"
 #include "app/module1.h"
 #include "app/texts.h"
@@ -33,14 +34,36 @@ Form1::AfterLoad Form1::Form_Load() {
   Infected = 0;
   argumentText_ = ArgumentText(p_.process.CommandLine());
   CommandArg = UnquotedPath(argumentText_);
-  // Any argument starts the purge, even "" that names no path.
+  if (SwitchRequest request; ParseSwitch(argumentText_, request)) {
+    Eradication machine = Machine();
+    p_.process.EndProcess(RunSwitch(request, machine, p_));
+    return AfterLoad::ProcessEnded;
+  }
+  // Any other argument starts the purge, even "" that names no path.
   if (!argumentText_.empty()) {
     Basmi();
     return AfterLoad::ProcessEnded;
   }
-  view_.SetText(Control::Label3, text::AboutStart + Threat.ThreatName + text::AboutBody + text::NewLine +
-                                     text::AboutCredit + AuthorName());
-  view_.SetText(Control::Label3, view_.GetText(Control::Label3) + L" (" + text::AuthorMail + L")");
+  // With a limited token every change would be refused: ask for
+  // administrator rights once, before the user meets a refusal. The copy
+  // that request starts never asks again.
+  if (p_.process.ElevationState() == Elevation::CanBeElevated && !p_.process.StartedByElevationRequest() &&
+      p_.process.RelaunchElevated(L"") == RelaunchResult::Started) {
+    p_.process.EndProcess(0);
+    return AfterLoad::ProcessEnded;
+  }
+  std::wstring about = text::AboutStart;
+  about += Threat.ThreatName;
+  about += text::AboutBody;
+  about += text::NewLine;
+  about += text::AboutCredit;
+  about += AuthorName();
+  view_.SetText(Control::Label3, about);
+  about = view_.GetText(Control::Label3);
+  about += L" (";
+  about += text::AuthorMail;
+  about += L")";
+  view_.SetText(Control::Label3, about);
   return AfterLoad::ShowWindow;
 }
 
@@ -61,9 +84,9 @@ void Form1::Form_Resize() {
 }
 
 void Form1::Command1_Click() {
+  if (countingDown_) return;
   Infected = 0;
-  const std::optional<std::uint64_t> size = p_.files.SizeOf(ThreatPath());
-  if (size && *size == static_cast<std::uint64_t>(Threat.ThreatSize)) {
+  if (Machine().FindThreat() != 0) {
     Infected = 1;
     view_.SetText(Control::Command2, text::Command2Prefix + Threat.ThreatName);
     p_.dialogs.ShowMessage(text::Infected + Threat.ThreatName);
@@ -72,30 +95,35 @@ void Form1::Command1_Click() {
   }
 }
 
-std::wstring Form1::SelfCommandLine(const std::wstring& self) const { return L"\"" + self + L"\" " + ThreatPath(); }
-
 void Form1::Command2_Click() {
+  if (countingDown_) return;
   if (Infected != 1) {
     p_.dialogs.ShowMessage(text::ScanFirst);
     return;
   }
-  // Without its own path the Run value could not start the purge: the threat
-  // would stay and nobody would know.
-  const std::wstring self = p_.process.ModuleFileName();
-  if (self.empty()) {
-    p_.dialogs.ShowMessage(text::SelfPathUnknown);
-    return;
+  // The purge is told the threat's file in this program's half, or in the
+  // 64-bit half when only that one holds it; it looks at the other half
+  // itself.
+  Eradication machine = Machine();
+  const unsigned found = machine.FindThreat();
+  switch (machine.Arm(found == 2 ? machine.HalfAt(1).threatFile : ThreatPath())) {
+    case ArmResult::Armed:
+      break;
+    case ArmResult::SelfPathUnknown:
+      p_.dialogs.ShowMessage(text::SelfPathUnknown);
+      return;
+    case ArmResult::CopyFailed:
+      p_.dialogs.ShowMessage(text::CopyFailed);
+      return;
+    case ArmResult::Refused:
+      p_.dialogs.ShowMessage(text::ArmFailed);
+      return;
   }
-  if (!WriteRegString(p_.registry, RegRoot::LocalMachine, RunKey, Threat.RunValueName, SelfCommandLine(self))) {
-    p_.dialogs.ShowMessage(text::ArmFailed);
-    return;
-  }
-  // The RunServices key only matters on old Windows; a failure there does
-  // not stop the eradication.
-  WriteRegString(p_.registry, RegRoot::LocalMachine, RunServicesKey, Threat.RunValueName, L"");
   p_.dialogs.ShowMessage(text::RestartSoon);
+  countingDown_ = true;
   CountDown(10.0);
   if (!p_.power.RequestRestart()) p_.dialogs.ShowMessage(text::RestartFailed);
+  countingDown_ = false;
 }
 
 void Form1::CountDown(double seconds) {
@@ -108,56 +136,68 @@ void Form1::CountDown(double seconds) {
   }
 }
 
-RegStatus Form1::DeleteRunValue(const wchar_t* subKey) {
-  const OpenedKey opened = p_.registry.Open(RegRoot::LocalMachine, subKey);
-  if (opened.status != RegStatus::Ok) return opened.status;
-  return opened.key->DeleteValue(Threat.RunValueName);
-}
-
 void Form1::Command3_Click() {
-  std::wstring failed;
-  for (const wchar_t* subKey : {RunKey, RunServicesKey}) {
-    const RegStatus status = DeleteRunValue(subKey);
-    if (status != RegStatus::Ok && status != RegStatus::NotFound) {
-      failed += std::wstring(text::NewLine) + L"HKEY_LOCAL_MACHINE\\" + subKey + L"\\" + Threat.RunValueName;
-    }
-  }
-  p_.dialogs.ShowMessage(failed.empty() ? std::wstring(text::RestoreDone) : text::RestoreFailed + failed);
+  if (countingDown_) return;
+  std::wstring failed = text::RestoreFailed;
+  p_.dialogs.ShowMessage(Machine().RemoveValues(text::NewLine, failed) ? std::wstring(text::RestoreDone) : failed);
 }
 
 void Form1::Basmi() {
   // Started from the Run value under UAC, the program has the user's limited
   // rights and could delete nothing: ask for administrator rights once. If the
   // user declines, purge as we are and report what failed.
-  if (p_.process.ElevationState() == Elevation::CanBeElevated &&
-      p_.process.RelaunchElevated(argumentText_) == RelaunchResult::Started) {
-    p_.process.EndProcess();
-    return;
+  bool declined = false;
+  if (p_.process.ElevationState() == Elevation::CanBeElevated && !p_.process.StartedByElevationRequest()) {
+    const RelaunchResult relaunch = p_.process.RelaunchElevated(argumentText_);
+    if (relaunch == RelaunchResult::Started) {
+      p_.process.EndProcess(0);
+      return;
+    }
+    declined = relaunch == RelaunchResult::Declined;
   }
 
+  Eradication machine = Machine();
   std::wstring log = std::wstring(text::LogHeader) + text::NewLine;
   log += text::LogRegistry;
-  log += DeleteRunValue(RunKey) == RegStatus::Ok ? text::Success : text::Failure;
+  const bool runValueGone = machine.RemoveRunValues();
+  log += runValueGone ? text::Success : text::Failure;
   log += text::NewLine;
-  DeleteRunValue(RunServicesKey);
 
-  log += text::LogFile + CommandArg + text::LogDots;
-  // Only a file that carries the threat's signature is ever deleted,
-  // whatever path the command line names.
-  const std::optional<std::uint64_t> size = p_.files.SizeOf(CommandArg);
-  const bool isThreat = size && HasThreatSignature(Threat, CommandArg, *size);
-  const bool deleted = isThreat && p_.files.Delete(CommandArg);
-  log += deleted ? text::Success : text::Failure;
-  log += text::NewLine;
-  // A running threat holds its file open; Windows deletes it at the next
-  // restart, before any start-up program runs.
-  if (isThreat && !deleted && p_.files.DeleteAtRestart(CommandArg)) {
-    log += text::LogDeleteAtRestart;
+  // The threat's file in the other half of a 64-bit Windows goes too.
+  unsigned others = 0;
+  if (const Half* named = machine.HalfOf(CommandArg)) {
+    others = machine.FindThreat() & ~(1u << (named - &machine.HalfAt(0)));
+  }
+  bool allDone = runValueGone;
+  for (std::size_t i = 0; i <= machine.HalfCount(); ++i) {
+    if (i > 0 && (others & (1u << (i - 1))) == 0) continue;
+    const std::wstring& target = i == 0 ? CommandArg : machine.HalfAt(i - 1).threatFile;
+    const Half* half = machine.HalfOf(target);
+    log += text::LogFile;
+    log += half != nullptr && half->root == RegRoot::LocalMachine64 ? half->shownFile : target;
+    log += text::LogDots;
+    bool isThreat = false;
+    const bool deleted = machine.DeleteThreat(target, &isThreat);
+    log += deleted ? text::Success : text::Failure;
+    log += text::NewLine;
+    // A running threat holds its file open; Windows deletes it at the next
+    // restart, before any start-up program runs.
+    if (isThreat && !deleted && p_.files.DeleteAtRestart(target)) {
+      log += text::LogDeleteAtRestart;
+      log += text::NewLine;
+    }
+    allDone = allDone && deleted;
+  }
+  // The Run value still starts this purge at the next logon.
+  if (declined && !allDone) {
+    log += text::LogElevationDeclined;
     log += text::NewLine;
   }
 
   p_.dialogs.ShowMessage(log);
-  p_.process.EndProcess();
+  // The copy the arming made has done its work once nothing starts it.
+  if (runValueGone) machine.RemoveCopy();
+  p_.process.EndProcess(0);
 }
 
 std::wstring Form1::Command5Caption() { return HomePageHost; }

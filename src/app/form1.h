@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/eradication.h"
 #include "app/threat_profile.h"
 #include "platform/platform.h"
 
@@ -46,18 +47,16 @@ class Form1 {
  private:
   std::wstring ThreatPath() const;
   std::wstring AuthorName() const;
-  // The command line the Run value gets: this program (self), quoted, and
-  // the threat's path as its argument.
-  std::wstring SelfCommandLine(const std::wstring& self) const;
-  // Deletes the threat's value under subKey. A missing key or value leaves
-  // nothing to delete and reports NotFound.
-  RegStatus DeleteRunValue(const wchar_t* subKey);
+  // The machine as the eradication sees it, with the directories found so far.
+  Eradication Machine() { return Eradication(p_, Threat, SystemDir, WindowsDir); }
   void CountDown(double seconds);
 
   Platform p_;
   FormView& view_;
   // The argument exactly as the command line gave it, for a relaunch.
   std::wstring argumentText_;
+  // Until the restart, nothing may disarm or arm again.
+  bool countingDown_ = false;
 };
 
 }  // namespace kolvane

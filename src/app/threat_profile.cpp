@@ -5,6 +5,8 @@ namespace {
 
 wchar_t AsciiLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 
+}  // namespace
+
 bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -12,8 +14,6 @@ bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b) {
   }
   return true;
 }
-
-}  // namespace
 
 bool HasThreatSignature(const ThreatProfile& threat, const std::wstring& path, std::uint64_t size) {
   const auto slash = path.find_last_of(L"\\/");

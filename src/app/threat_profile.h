@@ -22,6 +22,9 @@ inline ThreatProfile HeliosB() {
 inline constexpr wchar_t RunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr wchar_t RunServicesKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";
 
+// Windows compares file names and switches without regard to letter case.
+bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b);
+
 // True when path names a file called like the threat's file (letter case
 // ignored) and size is exactly the threat's size.
 bool HasThreatSignature(const ThreatProfile& threat, const std::wstring& path, std::uint64_t size);

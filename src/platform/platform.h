@@ -13,7 +13,9 @@ namespace kolvane {
 // Outcome of a registry call, reduced to what the program acts on.
 enum class RegStatus { Ok, NotFound, AccessDenied, Failed };
 
-enum class RegRoot { LocalMachine };
+// HKEY_LOCAL_MACHINE as this program sees it, and on 64-bit Windows as
+// 64-bit programs see it (the 32-bit program's Software is a view of its own).
+enum class RegRoot { LocalMachine, LocalMachine64 };
 
 // An open registry key. Destroying the object closes the key, so a key is
 // closed exactly once and only when it was really opened.
@@ -50,6 +52,19 @@ class Files {
   // Has the system delete the file at the next restart, before any start-up
   // program runs; true when that was arranged.
   virtual bool DeleteAtRestart(const std::wstring& path) = 0;
+  // Clears the read-only, hidden and system attributes, which keep a file
+  // from being deleted.
+  virtual void ClearAttributes(const std::wstring& path) = 0;
+  // Copies a file over any file of that name; the copy is a plain file that
+  // can be deleted. True when the copy is complete.
+  virtual bool Copy(const std::wstring& from, const std::wstring& to) = 0;
+  // Appends one line (a line end is added) to a text file, creating it if
+  // needed; true when the whole line was written.
+  virtual bool AppendLine(const std::wstring& path, const std::wstring& line) = 0;
+};
+
+struct LocalTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
 
 // Whether this process could do more with administrator rights.
@@ -69,14 +84,23 @@ class Process {
   virtual std::wstring CurrentDirectory() = 0;
   // Full path of this program's own executable.
   virtual std::wstring ModuleFileName() = 0;
+  virtual std::wstring ComputerName() = 0;
+  virtual LocalTime Now() = 0;
+  // True when this 32-bit program runs on 64-bit Windows, which has a
+  // second, 64-bit half of the system directory and of HKLM\Software.
+  virtual bool Is64BitWindows() = 0;
   // The whole command line as the system delivered it, program name first.
   virtual std::wstring CommandLine() = 0;
   virtual Elevation ElevationState() = 0;
   // Starts this program again with administrator rights and the given
-  // argument text; the system asks the user first.
+  // argument text; the system asks the user first. The new process knows
+  // it was started so (StartedByElevationRequest).
   virtual RelaunchResult RelaunchElevated(const std::wstring& arguments) = 0;
-  // Ends the process at once. Only the fake returns from it.
-  virtual void EndProcess() = 0;
+  // True in a process that RelaunchElevated started: it never asks again,
+  // even where its token is still limited.
+  virtual bool StartedByElevationRequest() = 0;
+  // Ends the process at once with this exit code. Only the fake returns.
+  virtual void EndProcess(int exitCode) = 0;
 };
 
 class Dialogs {

@@ -4,11 +4,13 @@
 
 #include "app/form1.h"
 #include "app/texts.h"
+#include "platform/win32/dll_search.h"
 #include "platform/win32/win32_platform.h"
 #include "ui/main_window.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   using namespace kolvane;
+  win32::HardenDllSearch();
   win32::Win32Process process;
   win32::Win32Files files;
   win32::Win32Registry registry;

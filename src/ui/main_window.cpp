@@ -1,7 +1,5 @@
 #include "ui/main_window.h"
 
-#include <cmath>
-
 #include "app/texts.h"
 #include "ui/resource.h"
 
@@ -79,7 +77,7 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 
 }  // namespace
 
-MainWindow::MainWindow(HINSTANCE instance) : instance_(instance) {
+MainWindow::MainWindow(HINSTANCE instance, DpiQuery dpiOf) : instance_(instance), dpiOf_(dpiOf) {
   texts_[IndexOf(Control::Form1)] = text::InitialCaption;
   for (const ControlDesign& design : DesignControls) {
     places_[IndexOf(design.control)] = {design.left, design.top, design.width, design.height};
@@ -102,13 +100,33 @@ bool MainWindow::Create() {
   if (::RegisterClassExW(&wc) == 0 && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
 
   // The client area has its design size at the screen's DPI.
-  dpi_ = DpiOf(nullptr);
+  dpi_ = Dpi(nullptr);
+  const UINT sizedFor = dpi_;
   RECT rect{0, 0, ToPixels(DesignClientWidth), ToPixels(DesignClientHeight)};
   ::AdjustWindowRectEx(&rect, kWindowStyle, FALSE, 0);
   hwnd_ = ::CreateWindowExW(0, kClassName, texts_[IndexOf(Control::Form1)].c_str(), kWindowStyle, CW_USEDEFAULT,
                             CW_USEDEFAULT, rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr, instance_,
                             this);
+  // On a second monitor of another scale the window gets that monitor's DPI
+  // (OnCreate placed the controls for it) but no WM_DPICHANGED: the frame
+  // is sized for the main monitor.
+  if (hwnd_ != nullptr && dpi_ != sizedFor) SizeForDpi();
   return hwnd_ != nullptr;
+}
+
+UINT MainWindow::Dpi(HWND hwnd) const { return dpiOf_ != nullptr ? dpiOf_(hwnd) : DpiOf(hwnd); }
+
+void MainWindow::SizeForDpi() {
+  RECT rect{0, 0, ToPixels(DesignClientWidth), ToPixels(DesignClientHeight)};
+  // Windows 10 1607 and later know the frame at any DPI.
+  using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+  const auto adjustForDpi = reinterpret_cast<AdjustForDpiFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+  if (adjustForDpi == nullptr || !adjustForDpi(&rect, kWindowStyle, FALSE, 0, dpi_)) {
+    ::AdjustWindowRectEx(&rect, kWindowStyle, FALSE, 0);
+  }
+  ::SetWindowPos(hwnd_, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -137,6 +155,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case kWmDpiChanged:
       OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
+    case WM_ACTIVATE:
+      if (OnActivate(LOWORD(wParam))) return 0;
+      return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
     case WM_DESTROY:
       ::PostQuitMessage(0);
       return 0;
@@ -146,7 +167,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void MainWindow::OnCreate() {
-  dpi_ = DpiOf(hwnd_);
+  dpi_ = Dpi(hwnd_);
   MakeFont();
   for (const ControlDesign& design : DesignControls) {
     const int index = IndexOf(design.control);
@@ -196,6 +217,20 @@ void MainWindow::OnCommand(int id, int code, HWND control) {
   }
 }
 
+bool MainWindow::OnActivate(UINT state) {
+  // As a dialog box does: the focused control is kept while another window
+  // (a message box, another program) is active and gets the focus back.
+  // Left to itself, Windows would focus the frame, where keys do nothing.
+  if (state == WA_INACTIVE) {
+    HWND focus = ::GetFocus();
+    if (focus != nullptr && ::IsChild(hwnd_, focus)) focus_ = focus;
+    return false;
+  }
+  if (focus_ == nullptr || !::IsWindow(focus_)) return false;
+  ::SetFocus(focus_);
+  return true;
+}
+
 void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
   dpi_ = dpi;
   MakeFont();
@@ -224,7 +259,10 @@ HWND MainWindow::Handle(Control control) const {
 }
 
 int MainWindow::ToPixels(float twips) const {
-  return static_cast<int>(std::lround(static_cast<double>(twips) * dpi_ / 1440.0));
+  // Rounds half away from zero, as lround does; the library's lround would
+  // bring its own unwind tables into the program.
+  const double pixels = static_cast<double>(twips) * dpi_ / 1440.0;
+  return pixels < 0 ? -static_cast<int>(-pixels + 0.5) : static_cast<int>(pixels + 0.5);
 }
 
 float MainWindow::ToTwips(int pixels) const { return static_cast<float>(pixels * 1440.0 / dpi_); }

@@ -15,7 +15,10 @@ namespace kolvane::ui {
 
 class MainWindow : public FormView {
  public:
-  explicit MainWindow(HINSTANCE instance);
+  // dpiOf answers the DPI of a window, or of the screen for null; tests give
+  // one of their own, since Wine has one DPI everywhere.
+  using DpiQuery = UINT (*)(HWND);
+  explicit MainWindow(HINSTANCE instance, DpiQuery dpiOf = nullptr);
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
@@ -46,6 +49,10 @@ class MainWindow : public FormView {
   void OnSize(UINT state);
   void OnCommand(int id, int code, HWND control);
   void OnDpiChanged(UINT dpi, const RECT& suggested);
+  bool OnActivate(UINT state);
+  UINT Dpi(HWND hwnd) const;
+  // Gives the client area its design size at the window's own DPI.
+  void SizeForDpi();
 
   HWND Handle(Control control) const;
   int ToPixels(float twips) const;
@@ -54,7 +61,9 @@ class MainWindow : public FormView {
   void MakeFont();
 
   HINSTANCE instance_;
+  DpiQuery dpiOf_;
   HWND hwnd_ = nullptr;
+  HWND focus_ = nullptr;  // the control that had the focus when the window lost it
   Form1* form_ = nullptr;
   UINT dpi_ = 96;
   std::array<HWND, 9> handles_{};

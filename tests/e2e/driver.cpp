@@ -206,24 +206,61 @@ std::string ReadFileText(const std::wstring& path) {
   return text;
 }
 
-void SetValue(const std::wstring& key, const std::wstring& name, const std::wstring& data) {
-  ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), REG_SZ, data.c_str(),
-                    static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+namespace {
+
+// The key open in the given view, created when asked to; null on failure.
+HKEY OpenKey(const std::wstring& key, REGSAM access, REGSAM view, bool create) {
+  HKEY handle = nullptr;
+  const LONG result = create ? ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, access | view, nullptr,
+                                                 &handle, nullptr)
+                             : ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, access | view, &handle);
+  return result == ERROR_SUCCESS ? handle : nullptr;
 }
 
-bool ReadValue(const std::wstring& key, const std::wstring& name, std::wstring* data) {
-  wchar_t buffer[2048] = {};
-  DWORD bytes = sizeof(buffer);
-  if (::RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, buffer, &bytes) !=
-      ERROR_SUCCESS) {
-    return false;
+}  // namespace
+
+void SetValue(const std::wstring& key, const std::wstring& name, const std::wstring& data, REGSAM view) {
+  if (HKEY handle = OpenKey(key, KEY_SET_VALUE, view, true)) {
+    ::RegSetValueExW(handle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                     static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(handle);
   }
-  if (data != nullptr) *data = buffer;
-  return true;
 }
 
-void DeleteValue(const std::wstring& key, const std::wstring& name) {
-  ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str());
+bool ReadValue(const std::wstring& key, const std::wstring& name, std::wstring* data, REGSAM view) {
+  HKEY handle = OpenKey(key, KEY_QUERY_VALUE, view, false);
+  if (handle == nullptr) return false;
+  wchar_t buffer[2048] = {};
+  DWORD bytes = sizeof(buffer) - sizeof(wchar_t);
+  DWORD type = 0;
+  const bool found = ::RegQueryValueExW(handle, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer),
+                                        &bytes) == ERROR_SUCCESS;
+  ::RegCloseKey(handle);
+  if (found && data != nullptr) *data = buffer;
+  return found;
+}
+
+void DeleteValue(const std::wstring& key, const std::wstring& name, REGSAM view) {
+  if (HKEY handle = OpenKey(key, KEY_SET_VALUE, view, false)) {
+    ::RegDeleteValueW(handle, name.c_str());
+    ::RegCloseKey(handle);
+  }
+}
+
+std::wstring CopyPath() {
+  wchar_t dir[MAX_PATH] = {};
+  ::GetWindowsDirectoryW(dir, MAX_PATH);
+  return std::wstring(dir) + L"\\KolvaneBackdoorHeliosB.exe";
+}
+
+DWORD TimeoutMs() {
+  wchar_t slow[2] = {};
+  return ::GetEnvironmentVariableW(L"KOLVANE_SLOW", slow, 2) != 0 ? 150000 : 15000;
+}
+
+bool IsWow64() {
+  BOOL wow64 = FALSE;
+  return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
 }
 
 }  // namespace e2e

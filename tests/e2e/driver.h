@@ -10,7 +10,13 @@
 
 namespace e2e {
 
-inline constexpr DWORD kTimeoutMs = 15000;
+// 15 s, or ten times that where KOLVANE_SLOW is set: there Wine's 32-bit
+// half is emulated and each 32-bit process takes about a minute to start.
+DWORD TimeoutMs();
+inline const DWORD kTimeoutMs = TimeoutMs();
+
+// True in a 32-bit process on 64-bit Windows, which has both halves.
+bool IsWow64();
 
 // Full path of the program under test: next to the test executable.
 std::wstring ProgramPath();
@@ -67,9 +73,12 @@ bool FileExists(const std::wstring& path);
 // The bytes of a file, empty when it cannot be read.
 std::string ReadFileText(const std::wstring& path);
 
-// HKLM values in the 32-bit view, as the program sees them.
-void SetValue(const std::wstring& key, const std::wstring& name, const std::wstring& data);
-bool ReadValue(const std::wstring& key, const std::wstring& name, std::wstring* data = nullptr);
-void DeleteValue(const std::wstring& key, const std::wstring& name);
+// HKLM values as the program sees them (view 0), or in another view
+// (KEY_WOW64_64KEY).
+void SetValue(const std::wstring& key, const std::wstring& name, const std::wstring& data, REGSAM view = 0);
+bool ReadValue(const std::wstring& key, const std::wstring& name, std::wstring* data = nullptr, REGSAM view = 0);
+void DeleteValue(const std::wstring& key, const std::wstring& name, REGSAM view = 0);
+// Where the arming copies the program.
+std::wstring CopyPath();
 
 }  // namespace e2e

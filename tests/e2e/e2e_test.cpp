@@ -21,6 +21,7 @@ class EndToEnd : public ::testing::Test {
 
   static void Clean() {
     ::DeleteFileW(ThreatPath().c_str());
+    ::DeleteFileW(CopyPath().c_str());
     DeleteValue(RunKey, L"ssvchost");
     DeleteValue(RunServicesKey, L"ssvchost");
   }
@@ -112,17 +113,23 @@ TEST_F(EndToEnd, EradicationAcrossARestart) {
   EXPECT_EQ(PlainBoxFault(warning), L"") << "OK only, no icon";
   std::wstring run;
   ASSERT_TRUE(ReadValue(RunKey, L"ssvchost", &run));
-  EXPECT_EQ(run, L"\"" + ProgramPath() + L"\" " + ThreatPath());
+  EXPECT_EQ(run, L"\"" + CopyPath() + L"\" " + ThreatPath());
+  EXPECT_TRUE(FileExists(CopyPath())) << "the Run value must start a copy that is there at the next logon";
   std::wstring services = L"not empty";
   ASSERT_TRUE(ReadValue(RunServicesKey, L"ssvchost", &services));
   EXPECT_EQ(services, L"");
 
   const ULONGLONG dismissed = ::GetTickCount64();
   PressOk(warning);
-  // The window keeps working during the countdown: another button answers.
-  ASSERT_TRUE(ClickButton(form, L"Scan Windows Anda"));
-  Answer(app.pid(), L"Komputer Anda Terinfeksi Virus Backdoor.Helios.B");
-  EXPECT_LT(::GetTickCount64() - dismissed, 9000u) << "the scan should have answered within the countdown";
+  // During the countdown the window answers, but nothing disarms or arms
+  // again: Remove Registry and Basmi Virus do nothing.
+  ASSERT_TRUE(ClickButton(form, L"Remove Registry"));
+  ASSERT_TRUE(ClickButton(form, L"Basmi Virus Backdoor.Helios.B"));
+  EXPECT_EQ(WaitForMessageBox(app.pid(), L"", 1500), nullptr) << "a button answered during the countdown";
+  DWORD_PTR answer = 0;
+  EXPECT_NE(::SendMessageTimeoutW(form, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer), 0u) << "the window hangs";
+  EXPECT_TRUE(ReadValue(RunKey, L"ssvchost", &run)) << "Remove Registry undid the arming";
+  EXPECT_LT(::GetTickCount64() - dismissed, 9000u) << "the window should have answered within the countdown";
 
   // Wine's end of session ends the program, then starts the Run values:
   // the purge runs as a new process.
@@ -144,7 +151,93 @@ TEST_F(EndToEnd, EradicationAcrossARestart) {
   EXPECT_FALSE(FileExists(ThreatPath()));
   EXPECT_FALSE(ReadValue(RunKey, L"ssvchost"));
   EXPECT_FALSE(ReadValue(RunServicesKey, L"ssvchost"));
+  // The copy ran the purge and goes at the next restart.
+  EXPECT_TRUE(FileExists(CopyPath()));
+  ASSERT_TRUE(RunWineboot());
+  EXPECT_FALSE(FileExists(CopyPath()));
 }
+
+// On 64-bit Windows the threat in the 64-bit half (its System32 and Run
+// keys), alone or with the 32-bit half too: one eradication across a
+// restart removes it from both. Only a 32-bit program on 64-bit Windows
+// has both halves, so only the 32-bit run of these tests does this.
+class BothHalves : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    if (!IsWow64()) GTEST_SKIP() << "a 32-bit program on 64-bit Windows has the two halves";
+    wchar_t dir[MAX_PATH] = {};
+    ::GetWindowsDirectoryW(dir, MAX_PATH);
+    threat64 = std::wstring(dir) + L"\\Sysnative\\ssvchost.exe";
+    shown64 = std::wstring(dir) + L"\\System32\\ssvchost.exe (64-bit)";
+    Clean();
+  }
+  void TearDown() override {
+    if (IsWow64()) Clean();
+  }
+  void Clean() {
+    for (const std::wstring& file : {ThreatPath(), threat64, CopyPath()}) ::DeleteFileW(file.c_str());
+    for (const REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_64KEY}}) {
+      DeleteValue(RunKey, L"ssvchost", view);
+      DeleteValue(RunServicesKey, L"ssvchost", view);
+    }
+  }
+
+  std::wstring threat64, shown64;
+};
+
+TEST_P(BothHalves, EradicationAcrossARestart) {
+  const bool also32 = GetParam();
+  PlantFile(threat64, kThreatSize);
+  SetValue(RunKey, L"ssvchost", L"C:\\windows\\system32\\ssvchost.exe", KEY_WOW64_64KEY);
+  SetValue(RunServicesKey, L"ssvchost", L"C:\\windows\\system32\\ssvchost.exe", KEY_WOW64_64KEY);
+  if (also32) {
+    PlantFile(ThreatPath(), kThreatSize);
+    SetValue(RunKey, L"ssvchost", ThreatPath());
+  }
+  App app;
+  HWND form = WaitForWindow(app.pid(), L"KolvaneForm1", kCaption);
+  ASSERT_NE(form, nullptr);
+  ASSERT_TRUE(ClickButton(form, L"Scan Windows Anda"));
+  HWND box = WaitForMessageBox(app.pid());
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box), L"Komputer Anda Terinfeksi Virus Backdoor.Helios.B");
+  PressOk(box);
+
+  ASSERT_TRUE(ClickButton(form, L"Basmi Virus Backdoor.Helios.B"));
+  HWND warning = WaitForMessageBox(app.pid(), L"Komputer Anda akan di restart dalam 10 detik");
+  ASSERT_NE(warning, nullptr);
+  // Nothing starts the threat from the 64-bit Run key; the purge is told
+  // the file in this program's half when it holds one.
+  EXPECT_FALSE(ReadValue(RunKey, L"ssvchost", nullptr, KEY_WOW64_64KEY));
+  EXPECT_FALSE(ReadValue(RunServicesKey, L"ssvchost", nullptr, KEY_WOW64_64KEY));
+  std::wstring run;
+  ASSERT_TRUE(ReadValue(RunKey, L"ssvchost", &run));
+  EXPECT_EQ(run, L"\"" + CopyPath() + L"\" " + (also32 ? ThreatPath() : threat64));
+  PressOk(warning);
+
+  HWND log = WaitForMessageBox(0, L"Proses Pembasmian Virus...", 3 * kTimeoutMs);
+  ASSERT_NE(log, nullptr) << "the purge did not start after the restart";
+  std::wstring expected = PurgeLog(L"Sukses", also32 ? ThreatPath() : shown64, L"Sukses");
+  if (also32) expected += L"            Proses menghapus file " + shown64 + L" ... Sukses\r\n";
+  EXPECT_EQ(MessageBoxText(log), expected);
+  HANDLE purge = ::OpenProcess(SYNCHRONIZE, FALSE, ProcessOf(log));
+  PressOk(log);
+  if (purge != nullptr) {
+    EXPECT_EQ(::WaitForSingleObject(purge, kTimeoutMs), WAIT_OBJECT_0);
+    ::CloseHandle(purge);
+  }
+  EXPECT_FALSE(FileExists(threat64));
+  EXPECT_FALSE(FileExists(ThreatPath()));
+  for (const REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_64KEY}}) {
+    EXPECT_FALSE(ReadValue(RunKey, L"ssvchost", nullptr, view)) << view;
+    EXPECT_FALSE(ReadValue(RunServicesKey, L"ssvchost", nullptr, view)) << view;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(ThreatIn, BothHalves, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? std::string("BothHalves") : std::string("The64BitHalfOnly");
+                         });
 
 }  // namespace
 }  // namespace e2e

@@ -111,6 +111,21 @@ TEST_F(WindowTest, TabMovesThroughTheControlsInOrderAndEnterPresses) {
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(MessageBoxText(box).rfind(L"System Windows Anda Bebas Virus", 0), 0u);
   EXPECT_TRUE(PressOk(box));
+  // The focus comes back to the button when the box closes, so the next
+  // key works: Tab to Remove Registry, Space, Enter on the box, Space again.
+  ::PostMessageW(focus(), WM_KEYDOWN, VK_TAB, 0);
+  ::PostMessageW(focus(), WM_KEYDOWN, VK_TAB, 0);
+  HWND remove = FindChild(form, L"Button", L"Remove Registry");
+  ASSERT_TRUE(waitFocus(remove));
+  for (int press = 0; press < 2; ++press) {
+    ::PostMessageW(focus(), WM_KEYDOWN, VK_SPACE, 0);
+    ::PostMessageW(focus(), WM_KEYUP, VK_SPACE, 0);
+    box = WaitForMessageBox(app.pid(), L"Sukses Mengembalikan registry");
+    ASSERT_NE(box, nullptr) << "press " << press << " did nothing";
+    ::PostMessageW(::GetDlgItem(box, IDOK), WM_KEYDOWN, VK_RETURN, 0);
+    ::PostMessageW(::GetDlgItem(box, IDOK), WM_KEYUP, VK_RETURN, 0);
+    EXPECT_TRUE(waitFocus(remove)) << "the focus did not come back after the box";
+  }
   // The directory can be selected but not edited.
   HWND edit = FindChild(form, L"Edit", L"C:\\windows");
   EXPECT_TRUE(::GetWindowLongW(edit, GWL_STYLE) & ES_READONLY);
@@ -135,6 +150,9 @@ std::wstring AccessibleName(HWND control) {
 }
 
 TEST_F(WindowTest, ScreenReaderNamesEveryControlThatTakesTheFocus) {
+  // Wine 8 marshals a window's accessible object to another process only
+  // between 32-bit processes; the 32-bit run of these tests asks it.
+  if (sizeof(void*) == 8) GTEST_SKIP() << "no accessible objects across 64-bit processes in Wine";
   ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
   std::vector<std::wstring> names;
   for (HWND child = ::GetWindow(form, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {

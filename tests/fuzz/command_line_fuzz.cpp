@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/form1.h"
 #include "platform/fake/fake_platform.h"
 
@@ -47,8 +48,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Form1 form(m.platform(), m.view);
   const Form1::AfterLoad after = form.Form_Load();
 
+  kolvane::SwitchRequest parsed{};
+  const kolvane::SwitchRequest* request =
+      kolvane::ParseSwitch(kolvane::ArgumentText(commandLine), parsed) ? &parsed : nullptr;
   if (after == Form1::AfterLoad::ShowWindow) {
     Check(m.dialogs.messages.empty() && m.process.endCalls == 0 && m.files.deleteCalls.empty());
+  } else if (request) {
+    // A switch: an exit code a script knows, no box but the usage, no restart.
+    const int code = m.process.exitCodes.empty() ? -1 : m.process.exitCodes.front();
+    Check(m.process.exitCodes.size() == 1 && (code == 0 || code == 1 || code == 5 || code == 3010));
+    Check(m.dialogs.messages.size() == (request->which == kolvane::Switch::Help ? 1u : 0u));
+    Check(m.power.restartRequests == 0);
   } else {
     Check(m.process.endCalls == 1 && m.dialogs.messages.size() == 1);
     const std::wstring& log = m.dialogs.messages.front();
@@ -59,8 +69,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(m.files.deleteCalls.size() <= 1);
   for (const auto& [path, bytes] : before) {
     if (m.files.files.count(path) != 0) continue;
-    // The one file gone must be the threat the argument named.
-    Check(LooksLikeTheThreat(path, bytes) && path == form.CommandArg);
+    // The one file gone must be the threat the argument named, or for a
+    // switch the one in the system directory.
+    Check(LooksLikeTheThreat(path, bytes) &&
+          path == (request ? std::wstring(L"C:\\WINDOWS\\system32\\ssvchost.exe") : form.CommandArg));
   }
   for (const auto& path : m.files.deleteAtRestart) Check(LooksLikeTheThreat(path, before.at(path)));
   return 0;

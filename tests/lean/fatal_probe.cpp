@@ -14,8 +14,10 @@ void* volatile g_block = nullptr;
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const std::wstring argument = ::GetCommandLineW();
   if (argument.find(L"memory") != std::wstring::npos) {
-    // More than a 32-bit process can have, so the heap refuses it.
-    g_block = new char[0x7FFFFFF0u];
+    // Half the address space, more than the heap can give a 32-bit or a
+    // 64-bit process.
+    volatile std::size_t size = ~std::size_t{0} / 2 - 15;
+    g_block = new char[size];
   } else if (argument.find(L"length") != std::wstring::npos) {
     std::wstring text;
     text.reserve(text.max_size() + 1);

@@ -8,6 +8,7 @@ class ArmingTest : public FormTest {
   // Starts the program from the given executable and scans an infected machine.
   void StartInfected(const std::wstring& module = L"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe") {
     m.process.moduleFileName = module;
+    if (!module.empty()) m.files.files[module] = kProgramSize;
     ASSERT_EQ(Start(), Form1::AfterLoad::ShowWindow);
     PlantThreat();
     form.Command1_Click();
@@ -31,7 +32,7 @@ TEST_F(ArmingTest, RefusesBeforeAnyScan) {
 TEST_F(ArmingTest, WritesBothValuesWarnsWaitsAndRestarts) {
   StartInfected();
   form.Command2_Click();
-  EXPECT_EQ(RunValue(), L"\"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe\" C:\\WINDOWS\\system32\\ssvchost.exe");
+  EXPECT_EQ(RunValue(), L"\"C:\\WINDOWS\\KolvaneBackdoorHeliosB.exe\" C:\\WINDOWS\\system32\\ssvchost.exe");
   EXPECT_TRUE(m.registry.HasValue(RunServicesKey, L"ssvchost"));
   EXPECT_EQ(m.registry.Value(RunServicesKey, L"ssvchost"), L"");
   EXPECT_EQ(m.dialogs.messages, std::vector<std::wstring>{L"Komputer Anda akan di restart dalam 10 detik"});
@@ -50,18 +51,38 @@ TEST_F(ArmingTest, NothingIsArmedWhenTheProgramsOwnPathIsUnknown) {
   EXPECT_EQ(m.clock.waits, 0);
 }
 
-TEST_F(ArmingTest, RunValueQuotesTheProgramWhereverItLies) {
-  StartInfected(L"C:\\Program Files\\Kolvane Tools\\KolvaneBackdoorHeliosB.exe");
-  form.Command2_Click();
-  EXPECT_EQ(RunValue(),
-            L"\"C:\\Program Files\\Kolvane Tools\\KolvaneBackdoorHeliosB.exe\" C:\\WINDOWS\\system32\\ssvchost.exe");
+TEST_F(ArmingTest, RunValueStartsACopyInTheWindowsDirectoryWhereverTheProgramLies) {
+  // A stick, a share, Downloads: gone or changeable by the next logon.
+  for (const std::wstring module : {L"E:\\kolvane-copy.exe", L"\\\\server\\tools\\KolvaneBackdoorHeliosB.exe",
+                                    L"C:\\Users\\ani\\Downloads\\KolvaneBackdoorHeliosB (1).exe"}) {
+    SCOPED_TRACE(module);
+    m = {};
+    m.process.currentDir = L"C:\\";
+    StartInfected(module);
+    form.Command2_Click();
+    EXPECT_EQ(RunValue(), L"\"" + copyPath + L"\" " + threatPath);
+    EXPECT_EQ(m.files.files.count(copyPath), 1u);
+    EXPECT_EQ(m.files.files.count(module), 1u) << "the program itself stays";
+  }
 }
 
-TEST_F(ArmingTest, RunValueNamesTheRunningProgramNotTheCurrentDirectory) {
-  m.process.currentDir = L"C:\\";
-  StartInfected(L"E:\\kolvane-copy.exe");
+TEST_F(ArmingTest, ProgramAlreadyInTheWindowsDirectoryIsNotCopied) {
+  StartInfected(L"C:\\windows\\kolvanebackdoorheliosb.exe");
+  m.files.refuseWrites.insert(copyPath);
   form.Command2_Click();
-  EXPECT_EQ(RunValue(), L"\"E:\\kolvane-copy.exe\" C:\\WINDOWS\\system32\\ssvchost.exe");
+  EXPECT_EQ(RunValue(), L"\"" + copyPath + L"\" " + threatPath);
+  EXPECT_EQ(m.dialogs.messages, std::vector<std::wstring>{L"Komputer Anda akan di restart dalam 10 detik"});
+}
+
+TEST_F(ArmingTest, NothingIsArmedWhenTheCopyCannotBeMade) {
+  StartInfected();
+  m.files.refuseWrites.insert(copyPath);
+  const auto before = m.registry.keys;
+  form.Command2_Click();
+  EXPECT_EQ(m.dialogs.messages,
+            std::vector<std::wstring>{L"Program ini tidak dapat disalin ke folder Windows, registry tidak diubah."});
+  EXPECT_EQ(m.registry.keys, before);
+  EXPECT_EQ(m.clock.waits, 0);
 }
 
 TEST_F(ArmingTest, RunValueStartsThePurgeOfTheThreat) {
@@ -123,6 +144,7 @@ TEST_F(ArmingTest, RefusedRunWriteStopsBeforeTheCountdown) {
   EXPECT_EQ(m.clock.waits, 0);
   EXPECT_EQ(m.power.restartRequests, 0);
   EXPECT_EQ(RunValue(), threatPath) << "the threat's own value is untouched";
+  EXPECT_EQ(m.files.files.count(copyPath), 0u) << "the copy does not stay";
 }
 
 TEST_F(ArmingTest, RefusedRunServicesWriteDoesNotStopTheArming) {
@@ -131,6 +153,70 @@ TEST_F(ArmingTest, RefusedRunServicesWriteDoesNotStopTheArming) {
   form.Command2_Click();
   EXPECT_EQ(m.dialogs.messages, std::vector<std::wstring>{L"Komputer Anda akan di restart dalam 10 detik"});
   EXPECT_EQ(m.power.restartRequests, 1);
+}
+
+TEST_F(ArmingTest, OnA64BitWindowsNothingStartsTheThreatFromEitherHalf) {
+  // Only the 64-bit half holds the threat: the purge is told that file.
+  m.process.wow64 = true;
+  PlantThreat64();
+  StartInfected();
+  m.files.files.erase(threatPath);
+  form.Command2_Click();
+  EXPECT_EQ(RunValue(), L"\"" + copyPath + L"\" " + threat64);
+  EXPECT_FALSE(m.registry.HasValue(fake::Key64(RunKey), L"ssvchost"));
+  EXPECT_FALSE(m.registry.HasValue(fake::Key64(RunServicesKey), L"ssvchost"));
+  EXPECT_EQ(m.power.restartRequests, 1);
+}
+
+TEST_F(ArmingTest, ARecordThatWindowsShouldSkipTheValueIsRemoved) {
+  // Task Manager keeps "disabled" by value name; the 32-bit half's records
+  // are in Run32 of the 64-bit view.
+  const std::wstring approved = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+  for (const bool wow64 : {false, true}) {
+    SCOPED_TRACE(wow64);
+    m = {};
+    m.process.wow64 = wow64;
+    const std::wstring record = wow64 ? fake::Key64(approved + L"32") : approved;
+    m.registry.SetValue(record, L"ssvchost", L"\x03");
+    m.registry.SetValue(record, L"other", L"\x03");
+    StartInfected();
+    form.Command2_Click();
+    EXPECT_FALSE(m.registry.HasValue(record, L"ssvchost"));
+    EXPECT_TRUE(m.registry.HasValue(record, L"other"));
+    EXPECT_EQ(m.power.restartRequests, 1);
+  }
+}
+
+TEST_F(ArmingTest, Refused64BitHalfArmsNothing) {
+  PlantThreat64();
+  StartInfected();
+  m.registry.undeletable.insert(fake::Key64(RunKey) + L"\\ssvchost");
+  form.Command2_Click();
+  EXPECT_EQ(m.dialogs.messages,
+            std::vector<std::wstring>{L"Registry tidak dapat diubah. Jalankan program ini sebagai Administrator."});
+  EXPECT_EQ(RunValue(), threatPath);
+  EXPECT_EQ(m.files.files.count(copyPath), 0u);
+  EXPECT_EQ(m.power.restartRequests, 0);
+}
+
+TEST_F(ArmingTest, DuringTheCountdownNothingDisarmsOrArmsAgain) {
+  StartInfected();
+  int clicks = 0;
+  m.clock.eventEvery = 1.0;
+  m.clock.onEvent = [&] {
+    if (clicks++ > 0) return;
+    form.Command3_Click();
+    form.Command2_Click();
+    form.Command1_Click();
+  };
+  form.Command2_Click();
+  EXPECT_EQ(RunValue(), L"\"" + copyPath + L"\" " + threatPath) << "Remove Registry must not disarm";
+  EXPECT_EQ(m.dialogs.messages, std::vector<std::wstring>{L"Komputer Anda akan di restart dalam 10 detik"});
+  EXPECT_EQ(m.power.restartRequests, 1);
+  EXPECT_EQ(m.clock.pumps, 10) << "one countdown, not two";
+  // Once the restart was asked for (and perhaps refused) they answer again.
+  form.Command3_Click();
+  EXPECT_FALSE(m.registry.HasValue(RunKey, L"ssvchost"));
 }
 
 TEST(WriteRegString, CreatesMissingParentsReplacesAndStoresEmpty) {

@@ -153,8 +153,80 @@ TEST_F(PurgeTest, DeclinedElevationPurgesAsItIsAndReports) {
   m.registry.denied = {RunKey, RunServicesKey};
   m.files.locked.insert(threatPath);
   m.files.canScheduleDeletes = false;
-  EXPECT_EQ(Purge(threatPath), Log(L"Gagal", threatPath, L"Gagal"));
+  // The Run value stays, so the purge runs again at the next logon: say so.
+  EXPECT_EQ(Purge(threatPath), Log(L"Gagal", threatPath, L"Gagal") +
+                                   L"            Izin Administrator tidak diberikan, pembasmian diulang saat logon "
+                                   L"berikutnya\r\n");
   EXPECT_EQ(m.process.relaunches.size(), 1u);
+}
+
+TEST_F(PurgeTest, ReadOnlyHiddenSystemThreatIsDeletedAndNothingElseChanges) {
+  PlantThreat();
+  m.files.readOnly.insert(threatPath);
+  EXPECT_EQ(Purge(threatPath), Log(L"Sukses", threatPath, L"Sukses"));
+  EXPECT_EQ(m.files.files.count(threatPath), 0u);
+
+  const std::wstring other = L"C:\\data\\ssvchost.exe";
+  m = {};
+  m.files.files[other] = kThreatSize + 1;
+  m.files.readOnly.insert(other);
+  EXPECT_EQ(Purge(other), Log(L"Gagal", other, L"Gagal"));
+  EXPECT_EQ(m.files.readOnly.count(other), 1u);
+}
+
+TEST_F(PurgeTest, OnA64BitWindowsBothHalvesAreCleaned) {
+  struct Case {
+    bool in32, in64;
+    std::wstring argument, log;
+  };
+  const std::wstring shown64 = L"C:\\WINDOWS\\System32\\ssvchost.exe (64-bit)";
+  const Case cases[] = {
+      {false, true, threat64, Log(L"Sukses", shown64, L"Sukses")},
+      {true, true, threatPath,
+       Log(L"Sukses", threatPath, L"Sukses") + L"            Proses menghapus file " + shown64 + L" ... Sukses\r\n"},
+      {true, false, threatPath, Log(L"Sukses", threatPath, L"Sukses")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.argument);
+    m = {};
+    PlantThreat64();
+    if (!c.in64) m.files.files.erase(threat64);
+    PlantThreat();
+    if (!c.in32) m.files.files.erase(threatPath);
+    // The arming wrote our value in this program's half and removed the 64-bit one.
+    m.registry.keys[fake::Key64(RunKey)].values.clear();
+    EXPECT_EQ(Purge(c.argument), c.log);
+    EXPECT_EQ(m.files.files.count(threatPath) + m.files.files.count(threat64), 0u);
+    EXPECT_FALSE(m.registry.HasValue(RunKey, L"ssvchost"));
+    EXPECT_FALSE(m.registry.HasValue(fake::Key64(RunServicesKey), L"ssvchost"));
+  }
+}
+
+TEST_F(PurgeTest, TheCopyLeavesAtTheRestartOnceNothingStartsIt) {
+  PlantThreat();
+  m.process.moduleFileName = copyPath;
+  m.files.files[copyPath] = kProgramSize;
+  EXPECT_EQ(Purge(threatPath), Log(L"Sukses", threatPath, L"Sukses"));
+  EXPECT_EQ(m.files.deleteAtRestart, std::vector<std::wstring>{copyPath});
+
+  // Declined: the Run value stays and needs the copy at the next logon.
+  m = {};
+  PlantThreat();
+  m.process.moduleFileName = copyPath;
+  m.files.files[copyPath] = kProgramSize;
+  m.process.elevation = Elevation::CanBeElevated;
+  m.process.relaunchResult = RelaunchResult::Declined;
+  m.registry.denied = {RunKey, RunServicesKey};
+  Purge(threatPath);
+  EXPECT_TRUE(m.files.deleteAtRestart.empty());
+}
+
+TEST_F(PurgeTest, ACopyStartedByTheElevationRequestNeverAsksAgain) {
+  PlantThreat();
+  m.process.elevation = Elevation::CanBeElevated;
+  m.process.startedByRequest = true;
+  EXPECT_EQ(Purge(threatPath), Log(L"Sukses", threatPath, L"Sukses"));
+  EXPECT_TRUE(m.process.relaunches.empty());
 }
 
 TEST_F(PurgeTest, ElevatedRunDoesNotRelaunch) {

@@ -62,5 +62,19 @@ TEST_F(RestoreTest, DeniedKeyWithoutTheValueIsStillAFailure) {
             L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\RunServices\\ssvchost");
 }
 
+TEST_F(RestoreTest, BothHalvesOfA64BitWindowsAndTheOneThatStaysIsNamed) {
+  PlantThreat();
+  PlantThreat64();
+  m.registry.undeletable.insert(fake::Key64(RunKey) + L"\\ssvchost");
+  EXPECT_EQ(Restore(),
+            L"Gagal Mengembalikan registry. Tidak dapat menghapus:\r\n"
+            L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\ssvchost (64-bit)");
+  EXPECT_FALSE(m.registry.HasValue(RunKey, L"ssvchost"));
+  EXPECT_FALSE(m.registry.HasValue(fake::Key64(RunServicesKey), L"ssvchost"));
+  m.registry.undeletable.clear();
+  EXPECT_EQ(Restore(), L"Sukses Mengembalikan registry");
+  EXPECT_FALSE(m.registry.HasValue(fake::Key64(RunKey), L"ssvchost"));
+}
+
 }  // namespace
 }  // namespace kolvane

@@ -60,5 +60,17 @@ TEST_F(ScanTest, LooksInTheSystemDirectoryAsReported) {
   EXPECT_EQ(Scan(), infected);
 }
 
+TEST_F(ScanTest, OnA64BitWindowsEitherHalfIsInfected) {
+  m.process.wow64 = true;
+  ASSERT_EQ(Start(), Form1::AfterLoad::ShowWindow);
+  EXPECT_EQ(Scan(), clean);
+  m.files.files[threat64] = kThreatSize;
+  EXPECT_EQ(Scan(), infected);
+  m.files.files[threat64] = kThreatSize + 1;
+  EXPECT_EQ(Scan(), clean);
+  m.files.files[threatPath] = kThreatSize;
+  EXPECT_EQ(Scan(), infected);
+}
+
 }  // namespace
 }  // namespace kolvane

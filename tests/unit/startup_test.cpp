@@ -46,6 +46,35 @@ TEST_F(StartupTest, ArgumentRunsThePurgeBeforeTheAboutText) {
   EXPECT_EQ(m.view.texts.count(Control::Label3), 0u);
 }
 
+TEST_F(StartupTest, LimitedTokenAsksForAdministratorRightsOnceAtTheStart) {
+  struct Case {
+    Elevation elevation;
+    bool startedByRequest;
+    RelaunchResult result;
+    bool relaunched, windowShown;
+  };
+  const Case cases[] = {
+      {Elevation::CanBeElevated, false, RelaunchResult::Started, true, false},
+      {Elevation::CanBeElevated, false, RelaunchResult::Declined, true, true},
+      {Elevation::CanBeElevated, false, RelaunchResult::Failed, true, true},
+      // The copy the request started, even if still limited, and Windows XP
+      // or an elevated start: no question.
+      {Elevation::CanBeElevated, true, RelaunchResult::Started, false, true},
+      {Elevation::Elevated, false, RelaunchResult::Started, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(&c - cases));
+    m = {};
+    m.process.elevation = c.elevation;
+    m.process.startedByRequest = c.startedByRequest;
+    m.process.relaunchResult = c.result;
+    EXPECT_EQ(Start(), c.windowShown ? Form1::AfterLoad::ShowWindow : Form1::AfterLoad::ProcessEnded);
+    EXPECT_EQ(m.process.relaunches, c.relaunched ? std::vector<std::wstring>{L""} : std::vector<std::wstring>{});
+    EXPECT_EQ(m.process.exitCodes, c.windowShown ? std::vector<int>{} : std::vector<int>{0});
+    EXPECT_TRUE(m.dialogs.messages.empty());
+  }
+}
+
 TEST_F(StartupTest, FailedDirectoryQueriesGiveEmptyTexts) {
   m.process.windowsDir.clear();
   m.process.systemDir.clear();

@@ -8,6 +8,7 @@
 
 #include "app/module1.h"
 #include "driver.h"
+#include "platform/win32/dll_search.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/win32_platform.h"
 
@@ -155,6 +156,71 @@ TEST_F(FilesTest, DeleteTakesWildcardsLiterally) {
   const std::wstring keep = Make(L"keep.exe", 10);
   EXPECT_FALSE(files.Delete(dir + L"\\*.exe"));
   EXPECT_NE(::GetFileAttributesW(keep.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(RegistryTest, TheSixtyFourBitViewIsAskedForOnEachOpen) {
+  // A 32-bit program on 64-bit Windows writes Software into a view of its
+  // own; the other view of HKLM\Software is reached by a flag.
+  ASSERT_TRUE(WriteRegString(registry, RegRoot::LocalMachine64, sub, L"v", L"64"));
+  const auto seen = [&](REGSAM view) {
+    HKEY key = nullptr;
+    const bool found = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, sub.c_str(), 0, KEY_QUERY_VALUE | view, &key) == 0;
+    if (key != nullptr) ::RegCloseKey(key);
+    return found;
+  };
+  EXPECT_TRUE(seen(KEY_WOW64_64KEY));
+  EXPECT_FALSE(seen(KEY_WOW64_32KEY));
+  EXPECT_EQ(registry.Open(RegRoot::LocalMachine64, sub).key->DeleteValue(L"v"), RegStatus::Ok);
+  ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, sub.c_str(), KEY_WOW64_64KEY, 0);
+  ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, (root + L"\\Missing").c_str(), KEY_WOW64_64KEY, 0);
+  ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, root.c_str(), KEY_WOW64_64KEY, 0);
+}
+
+TEST_F(FilesTest, ReadOnlyHiddenSystemFileIsDeletedOnceItsAttributesAreCleared) {
+  const std::wstring path = Make(L"ssvchost.exe", 16);
+  ASSERT_TRUE(::SetFileAttributesW(
+      path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_FALSE(files.Delete(path)) << "Windows refuses to delete a read-only file";
+  files.ClearAttributes(path);
+  EXPECT_EQ(::GetFileAttributesW(path.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE)) << "only those three go";
+  EXPECT_TRUE(files.Delete(path));
+}
+
+TEST_F(FilesTest, CopyIsAPlainFileAndReplacesAnOlderOne) {
+  const std::wstring from = Make(L"program.exe", 300);
+  ASSERT_TRUE(::SetFileAttributesW(from.c_str(), FILE_ATTRIBUTE_READONLY));
+  const std::wstring to = Make(L"copy.exe", 7);
+  EXPECT_TRUE(files.Copy(from, to));
+  EXPECT_EQ(files.SizeOf(to), std::optional<std::uint64_t>(300));
+  EXPECT_EQ(::GetFileAttributesW(to.c_str()) & FILE_ATTRIBUTE_READONLY, 0u) << "the copy can be deleted later";
+  ::SetFileAttributesW(from.c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_FALSE(files.Copy(dir + L"\\absent.exe", to));
+  EXPECT_FALSE(files.Copy(from, dir + L"\\no\\such\\folder\\copy.exe"));
+}
+
+TEST_F(FilesTest, LogLinesAreUtf8WithOneMarkAtTheStart) {
+  const std::wstring path = dir + L"\\kolvane log.txt";
+  made.push_back(path);
+  EXPECT_TRUE(files.AppendLine(path, L"2026-12-08 09:05:07\tPC-\x0416\t/scan\ttidak ditemukan\t0"));
+  EXPECT_TRUE(files.AppendLine(path, L"second"));
+  EXPECT_EQ(e2e::ReadFileText(path),
+            "\xEF\xBB\xBF"
+            "2026-12-08 09:05:07\tPC-\xD0\x96\t/scan\ttidak ditemukan\t0\r\nsecond\r\n");
+  EXPECT_FALSE(files.AppendLine(dir + L"\\no\\such\\folder\\k.log", L"x"));
+}
+
+TEST(DllSearch, ADllBesideTheProgramIsNotLoadedByItsBareName) {
+  // kolvane_planted.dll is built next to this test program. The hardening
+  // stays for the rest of this process; the other tests load nothing by a
+  // bare name from outside the system directory.
+  HMODULE planted = ::LoadLibraryW(L"kolvane_planted.dll");
+  ASSERT_NE(planted, nullptr) << "without the hardening the program's folder is searched";
+  ::FreeLibrary(planted);
+  HardenDllSearch();
+  planted = ::LoadLibraryW(L"kolvane_planted.dll");
+  EXPECT_EQ(planted, nullptr) << "after it, only the system directory is";
+  if (planted != nullptr) ::FreeLibrary(planted);
+  EXPECT_NE(::LoadLibraryW(L"version.dll"), nullptr) << "system DLLs still load";
 }
 
 TEST(Win32Process, DirectoriesAreCutToTheirLength) {

@@ -158,6 +158,7 @@ struct RelaunchRequest {
   int show = 0;
   BOOL answer = TRUE;
   DWORD error = ERROR_SUCCESS;
+  bool marked = false;  // the new process would know it was asked for
 } g_relaunch;
 
 std::wstring Text(const wchar_t* text) { return text == nullptr ? L"<null>" : text; }
@@ -169,6 +170,8 @@ BOOL WINAPI RecordShellExecuteEx(SHELLEXECUTEINFOW* info) {
   g_relaunch.file = Text(info->lpFile);
   g_relaunch.parameters = Text(info->lpParameters);
   g_relaunch.show = info->nShow;
+  wchar_t mark[2] = {};
+  g_relaunch.marked = ::GetEnvironmentVariableW(L"KOLVANE_ELEVATION_REQUESTED", mark, 2) != 0;
   ::SetLastError(g_relaunch.error);
   return g_relaunch.answer;
 }
@@ -184,6 +187,8 @@ TEST(Win32Process, ElevatedRelaunchAsksForThisProgramWithTheSameArguments) {
   EXPECT_EQ(g_relaunch.file, process.ModuleFileName());
   EXPECT_EQ(g_relaunch.parameters, arguments);
   EXPECT_EQ(g_relaunch.show, SW_SHOWNORMAL);
+  EXPECT_TRUE(g_relaunch.marked) << "the elevated copy would ask again";
+  EXPECT_FALSE(process.StartedByElevationRequest()) << "only the new process carries the mark";
 
   g_relaunch = {};
   g_relaunch.answer = FALSE;
@@ -197,6 +202,13 @@ TEST(Win32Process, ElevatedRelaunchAsksForThisProgramWithTheSameArguments) {
 
 // The real window around a Form1 on the in-memory machine.
 class WindowLayer : public ::testing::Test {
+ public:
+  static std::wstring WindowsDirectory() {
+    std::wstring dir(MAX_PATH, L'\0');
+    dir.resize(::GetWindowsDirectoryW(dir.data(), MAX_PATH));
+    return dir;
+  }
+
  protected:
   void SetUp() override {
     m.process.windowsDir = WindowsDirectory();
@@ -209,12 +221,6 @@ class WindowLayer : public ::testing::Test {
   void TearDown() override {
     ::DestroyWindow(window.hwnd());
     DrainQuit();
-  }
-
-  static std::wstring WindowsDirectory() {
-    std::wstring dir(MAX_PATH, L'\0');
-    dir.resize(::GetWindowsDirectoryW(dir.data(), MAX_PATH));
-    return dir;
   }
 
   // What each control draws with: the font it was given and the face the
@@ -279,6 +285,39 @@ TEST_F(WindowLayer, DpiChangeRelaysTheWindowAtTheNewScale) {
   ::SendMessageW(window.hwnd(), WM_DPICHANGED, MAKEWPARAM(base, base), reinterpret_cast<LPARAM>(&now));
   ExpectFixedsys(base);
   e2e::ExpectDesignLayout(window.hwnd(), base);
+}
+
+// Started on a second monitor of another scale: the window has that
+// monitor's DPI from the start and no WM_DPICHANGED tells it so.
+UINT SecondMonitorDpi(HWND hwnd) {
+  return static_cast<UINT>(hwnd == nullptr ? e2e::DpiOfScreen() : e2e::DpiOfScreen() * 3 / 2);
+}
+
+TEST(WindowOnASecondMonitor, OpensSizedForItsOwnDpi) {
+  fake::FakeMachine m;
+  m.process.windowsDir = WindowLayer::WindowsDirectory();
+  ui::MainWindow window(::GetModuleHandleW(nullptr), &SecondMonitorDpi);
+  Form1 form(m.platform(), window);
+  ASSERT_EQ(form.Form_Load(), Form1::AfterLoad::ShowWindow);
+  ASSERT_TRUE(window.Create());
+  window.Attach(&form);
+  form.Form_Resize();
+  ::ShowWindow(window.hwnd(), SW_SHOWNORMAL);
+  const int dpi = e2e::DpiOfScreen() * 3 / 2;
+  RECT client{};
+  ::GetClientRect(window.hwnd(), &client);
+  // At least the design client area, 6345 x 4890 twips, at that DPI. Wine
+  // draws its frame at one DPI whatever the window's, so the frame Windows
+  // computes for 150 % leaves a few pixels more inside.
+  const int width = (6345 * dpi + 720) / 1440;
+  const int height = (4890 * dpi + 720) / 1440;
+  EXPECT_GE(client.right, width);
+  EXPECT_GE(client.bottom, height);
+  EXPECT_LE(client.right, width + 8);
+  EXPECT_LE(client.bottom, height + 16);
+  e2e::ExpectDesignLayout(window.hwnd(), dpi);
+  ::DestroyWindow(window.hwnd());
+  DrainQuit();
 }
 
 }  // namespace

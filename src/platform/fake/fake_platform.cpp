@@ -34,19 +34,21 @@ OpenedKey FakeRegistry::Opened(const std::wstring& subKey) {
   return {RegStatus::Ok, std::make_unique<FakeKey>(*this, subKey)};
 }
 
-OpenedKey FakeRegistry::Open(RegRoot, const std::wstring& subKey) {
-  if (keys.count(subKey) == 0) return {RegStatus::NotFound, nullptr};
-  return Opened(subKey);
+OpenedKey FakeRegistry::Open(RegRoot root, const std::wstring& subKey) {
+  const std::wstring path = root == RegRoot::LocalMachine64 ? Key64(subKey) : subKey;
+  if (keys.count(path) == 0) return {RegStatus::NotFound, nullptr};
+  return Opened(path);
 }
 
-OpenedKey FakeRegistry::Create(RegRoot, const std::wstring& subKey) {
-  if (denied.count(subKey) != 0) return {RegStatus::AccessDenied, nullptr};
+OpenedKey FakeRegistry::Create(RegRoot root, const std::wstring& subKey) {
+  const std::wstring path = root == RegRoot::LocalMachine64 ? Key64(subKey) : subKey;
+  if (denied.count(path) != 0) return {RegStatus::AccessDenied, nullptr};
   // Create the key and every missing parent.
-  for (std::size_t pos = subKey.find(L'\\'); pos != std::wstring::npos; pos = subKey.find(L'\\', pos + 1)) {
-    keys[subKey.substr(0, pos)];
+  for (std::size_t pos = path.find(L'\\'); pos != std::wstring::npos; pos = path.find(L'\\', pos + 1)) {
+    keys[path.substr(0, pos)];
   }
-  keys[subKey];
-  return Opened(subKey);
+  keys[path];
+  return Opened(path);
 }
 
 bool FakeRegistry::HasValue(const std::wstring& subKey, const std::wstring& name) const {
@@ -70,7 +72,7 @@ std::optional<std::uint64_t> FakeFiles::SizeOf(const std::wstring& path) {
 
 bool FakeFiles::Delete(const std::wstring& path) {
   deleteCalls.push_back(path);
-  if (locked.count(path) != 0 || files.count(path) == 0) return false;
+  if (locked.count(path) != 0 || readOnly.count(path) != 0 || files.count(path) == 0) return false;
   files.erase(path);
   return true;
 }
@@ -78,6 +80,19 @@ bool FakeFiles::Delete(const std::wstring& path) {
 bool FakeFiles::DeleteAtRestart(const std::wstring& path) {
   if (!canScheduleDeletes || files.count(path) == 0) return false;
   deleteAtRestart.push_back(path);
+  return true;
+}
+
+bool FakeFiles::Copy(const std::wstring& from, const std::wstring& to) {
+  if (files.count(from) == 0 || refuseWrites.count(to) != 0) return false;
+  files[to] = files[from];
+  readOnly.erase(to);
+  return true;
+}
+
+bool FakeFiles::AppendLine(const std::wstring& path, const std::wstring& line) {
+  if (refuseWrites.count(path) != 0) return false;
+  lines[path].push_back(line);
   return true;
 }
 

@@ -12,7 +12,11 @@
 
 namespace kolvane::fake {
 
-// Registry keys are stored by their full path below HKEY_LOCAL_MACHINE.
+// The name under which the fake keeps a key of the 64-bit view.
+inline std::wstring Key64(const std::wstring& subKey) { return L"[64]" + subKey; }
+
+// Registry keys are stored by their full path below HKEY_LOCAL_MACHINE
+// (Key64 for the 64-bit view).
 class FakeRegistry : public Registry {
  public:
   struct Key {
@@ -45,8 +49,14 @@ class FakeFiles : public Files {
   std::optional<std::uint64_t> SizeOf(const std::wstring& path) override;
   bool Delete(const std::wstring& path) override;
   bool DeleteAtRestart(const std::wstring& path) override;
+  void ClearAttributes(const std::wstring& path) override { readOnly.erase(path); }
+  bool Copy(const std::wstring& from, const std::wstring& to) override;
+  bool AppendLine(const std::wstring& path, const std::wstring& line) override;
 
-  std::map<std::wstring, std::uint64_t> files;  // path -> size
+  std::map<std::wstring, std::uint64_t> files;              // path -> size
+  std::set<std::wstring> readOnly;                          // refuse a delete, as on Windows
+  std::set<std::wstring> refuseWrites;                      // paths that cannot be written
+  std::map<std::wstring, std::vector<std::wstring>> lines;  // text files written by AppendLine
   std::vector<std::wstring> deleteAtRestart;
   bool canScheduleDeletes = true;
   std::set<std::wstring> locked;  // files that cannot be deleted
@@ -59,8 +69,15 @@ class FakeProcess : public Process {
   std::wstring SystemDirectory() override { return systemDir; }
   std::wstring CurrentDirectory() override { return currentDir; }
   std::wstring ModuleFileName() override { return moduleFileName; }
+  std::wstring ComputerName() override { return computerName; }
+  LocalTime Now() override { return now; }
+  bool Is64BitWindows() override { return wow64; }
   std::wstring CommandLine() override { return commandLine; }
-  void EndProcess() override { ++endCalls; }
+  bool StartedByElevationRequest() override { return startedByRequest; }
+  void EndProcess(int exitCode) override {
+    ++endCalls;
+    exitCodes.push_back(exitCode);
+  }
   Elevation ElevationState() override { return elevation; }
   RelaunchResult RelaunchElevated(const std::wstring& arguments) override {
     relaunches.push_back(arguments);
@@ -72,7 +89,12 @@ class FakeProcess : public Process {
   std::wstring currentDir = L"C:\\TOOLS";
   std::wstring moduleFileName = L"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe";
   std::wstring commandLine = L"\"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe\"";
+  std::wstring computerName = L"LAB-07";
+  LocalTime now{2026, 12, 8, 9, 5, 7};
+  bool wow64 = false;
+  bool startedByRequest = false;
   int endCalls = 0;
+  std::vector<int> exitCodes;
   Elevation elevation = Elevation::Elevated;
   RelaunchResult relaunchResult = RelaunchResult::Started;
   std::vector<std::wstring> relaunches;

@@ -23,13 +23,12 @@ RegStatus StatusOf(LONG result) {
   }
 }
 
-HKEY RootKey(RegRoot root) {
-  switch (root) {
-    case RegRoot::LocalMachine:
-      break;
-  }
-  return HKEY_LOCAL_MACHINE;
-}
+// The 64-bit view is asked for by a flag on each open; 32-bit Windows has
+// one view and ignores the flag.
+REGSAM ViewOf(RegRoot root) { return root == RegRoot::LocalMachine64 ? KEY_WOW64_64KEY : 0; }
+
+// Set in the environment of the process that RelaunchElevated starts.
+constexpr wchar_t kElevationRequested[] = L"KOLVANE_ELEVATION_REQUESTED";
 
 class Win32Key : public RegistryKey {
  public:
@@ -104,14 +103,15 @@ void EnterApartmentOnce() {
 
 OpenedKey Win32Registry::Open(RegRoot root, const std::wstring& subKey) {
   ScopedRegKey key;
-  const LONG result = ::RegOpenKeyExW(RootKey(root), subKey.c_str(), 0, KEY_SET_VALUE, key.receive());
+  const LONG result =
+      ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_SET_VALUE | ViewOf(root), key.receive());
   return Wrap(result, std::move(key));
 }
 
 OpenedKey Win32Registry::Create(RegRoot root, const std::wstring& subKey) {
   ScopedRegKey key;
-  const LONG result = ::RegCreateKeyExW(RootKey(root), subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                        KEY_SET_VALUE, nullptr, key.receive(), nullptr);
+  const LONG result = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                        KEY_SET_VALUE | ViewOf(root), nullptr, key.receive(), nullptr);
   return Wrap(result, std::move(key));
 }
 
@@ -132,6 +132,44 @@ bool Win32Files::Delete(const std::wstring& path) { return ::DeleteFileW(path.c_
 
 bool Win32Files::DeleteAtRestart(const std::wstring& path) {
   return ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+}
+
+void Win32Files::ClearAttributes(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  constexpr DWORD kKeep = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKeep) != 0) {
+    ::SetFileAttributesW(path.c_str(), attributes & ~kKeep);
+  }
+}
+
+bool Win32Files::Copy(const std::wstring& from, const std::wstring& to) {
+  if (!::CopyFileW(from.c_str(), to.c_str(), FALSE)) return false;
+  // A program started from a CD is read-only, and its copy would be too.
+  ::SetFileAttributesW(to.c_str(), FILE_ATTRIBUTE_NORMAL);
+  // The mark of a download would stop the copy at logon with a warning.
+  ::DeleteFileW((to + L":Zone.Identifier").c_str());
+  return true;
+}
+
+bool Win32Files::AppendLine(const std::wstring& path, const std::wstring& line) {
+  // UTF-8 with a byte order mark at the start of a new file: Notepad on
+  // Windows XP shows it right, and any computer name or path fits. Several
+  // machines may append to one file on a share at the same time.
+  ScopedFileHandle file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.is_valid()) return false;
+  const std::wstring text = line + L"\r\n";
+  const int count = static_cast<int>(text.size());
+  // Three bytes at most for each UTF-16 unit, and the mark.
+  const std::unique_ptr<char[]> bytes(new char[3 * text.size() + 3]);
+  LARGE_INTEGER size{};
+  int n = ::GetFileSizeEx(file.get(), &size) && size.QuadPart == 0 ? 3 : 0;
+  bytes[0] = '\xEF';
+  bytes[1] = '\xBB';
+  bytes[2] = '\xBF';
+  n += ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), count, bytes.get() + n, 3 * count, nullptr, nullptr);
+  DWORD written = 0;
+  return ::WriteFile(file.get(), bytes.get(), static_cast<DWORD>(n), &written, nullptr) && written == DWORD(n);
 }
 
 std::wstring Win32Process::WindowsDirectory() {
@@ -159,6 +197,31 @@ std::wstring Win32Process::ModuleFileName() {
     }
     buffer.resize(buffer.size() * 2);
   }
+}
+
+std::wstring Win32Process::ComputerName() {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+  return ::GetComputerNameW(name, &size) ? std::wstring(name, size) : std::wstring();
+}
+
+LocalTime Win32Process::Now() {
+  SYSTEMTIME t{};
+  ::GetLocalTime(&t);
+  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+bool Win32Process::Is64BitWindows() {
+  using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+  const auto isWow64Process = reinterpret_cast<IsWow64ProcessFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "IsWow64Process")));
+  BOOL wow64 = FALSE;
+  return isWow64Process != nullptr && isWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+}
+
+bool Win32Process::StartedByElevationRequest() {
+  wchar_t value[2] = {};
+  return ::GetEnvironmentVariableW(kElevationRequested, value, 2) != 0;
 }
 
 std::wstring Win32Process::CommandLine() {
@@ -208,11 +271,16 @@ RelaunchResult Win32Process::RelaunchElevated(const std::wstring& arguments) {
       shellExecuteEx_ != nullptr ? shellExecuteEx_ : Function<ShellExecuteExFn>(L"shell32.dll", "ShellExecuteExW");
   if (shellExecuteEx == nullptr) return RelaunchResult::Failed;
   EnterApartmentOnce();
-  if (shellExecuteEx(&info)) return RelaunchResult::Started;
-  return ::GetLastError() == ERROR_CANCELLED ? RelaunchResult::Declined : RelaunchResult::Failed;
+  // The new process inherits this mark and so never asks again.
+  ::SetEnvironmentVariableW(kElevationRequested, L"1");
+  const bool started = shellExecuteEx(&info) != FALSE;
+  const DWORD error = ::GetLastError();
+  ::SetEnvironmentVariableW(kElevationRequested, nullptr);
+  if (started) return RelaunchResult::Started;
+  return error == ERROR_CANCELLED ? RelaunchResult::Declined : RelaunchResult::Failed;
 }
 
-void Win32Process::EndProcess() { ::ExitProcess(0); }
+void Win32Process::EndProcess(int exitCode) { ::ExitProcess(static_cast<UINT>(exitCode)); }
 
 void Win32Dialogs::ShowMessage(const std::wstring& text) {
   HWND owner = owner_ != nullptr && ::IsWindow(owner_) ? owner_ : nullptr;

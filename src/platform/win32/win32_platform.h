@@ -23,6 +23,9 @@ class Win32Files : public Files {
   std::optional<std::uint64_t> SizeOf(const std::wstring& path) override;
   bool Delete(const std::wstring& path) override;
   bool DeleteAtRestart(const std::wstring& path) override;
+  void ClearAttributes(const std::wstring& path) override;
+  bool Copy(const std::wstring& from, const std::wstring& to) override;
+  bool AppendLine(const std::wstring& path, const std::wstring& line) override;
 };
 
 class Win32Process : public Process {
@@ -35,10 +38,14 @@ class Win32Process : public Process {
   std::wstring SystemDirectory() override;
   std::wstring CurrentDirectory() override;
   std::wstring ModuleFileName() override;
+  std::wstring ComputerName() override;
+  LocalTime Now() override;
+  bool Is64BitWindows() override;
   std::wstring CommandLine() override;
   Elevation ElevationState() override;
   RelaunchResult RelaunchElevated(const std::wstring& arguments) override;
-  void EndProcess() override;
+  bool StartedByElevationRequest() override;
+  void EndProcess(int exitCode) override;
 
  private:
   ShellExecuteExFn shellExecuteEx_;

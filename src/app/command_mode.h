@@ -1,0 +1,21 @@
+// The command line for administrators' scripts: no window, no question, no
+// restart; the outcome as an exit code and, on request, a line in a log.
+#pragma once
+
+#include "app/command_line.h"
+#include "app/eradication.h"
+#include "platform/platform.h"
+
+namespace kolvane {
+
+namespace exit_code {
+inline constexpr int Success = 0;
+inline constexpr int Found = 1;  // /scan
+inline constexpr int AccessDenied = 5;
+inline constexpr int RestartPending = 3010;  // the removal ends at the next restart
+}  // namespace exit_code
+
+// Carries out the switch and returns the exit code. /? shows the usage box.
+int RunSwitch(const SwitchRequest& request, Eradication& eradication, Platform p);
+
+}  // namespace kolvane
