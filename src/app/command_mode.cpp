@@ -66,19 +66,12 @@ int RunSwitch(const SwitchRequest& request, Eradication& e, Platform p) {
   // one file sort and import well: time, computer, switch, what happened,
   // exit code.
   const LocalTime t = p.process.Now();
+  const int fields[] = {t.year, t.month, t.day, t.hour, t.minute, t.second};
   std::wstring line;
-  AppendNumber(line, static_cast<unsigned>(t.year), 4);
-  line += L'-';
-  AppendNumber(line, static_cast<unsigned>(t.month), 2);
-  line += L'-';
-  AppendNumber(line, static_cast<unsigned>(t.day), 2);
-  line += L' ';
-  AppendNumber(line, static_cast<unsigned>(t.hour), 2);
-  line += L':';
-  AppendNumber(line, static_cast<unsigned>(t.minute), 2);
-  line += L':';
-  AppendNumber(line, static_cast<unsigned>(t.second), 2);
-  line += L'\t';
+  for (int i = 0; i < 6; ++i) {
+    AppendNumber(line, static_cast<unsigned>(fields[i]), i == 0 ? 4 : 2);
+    line += L"-- ::\t"[i];
+  }
   line += p.process.ComputerName();
   line += L'\t';
 

@@ -5,20 +5,25 @@ namespace {
 
 wchar_t AsciiLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 
-}  // namespace
-
-bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
+bool EqualTexts(const wchar_t* a, std::size_t aLength, const std::wstring& b) {
+  if (aLength != b.size()) return false;
+  for (std::size_t i = 0; i < aLength; ++i) {
     if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   }
   return true;
 }
 
+}  // namespace
+
+bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b) {
+  return EqualTexts(a.c_str(), a.size(), b);
+}
+
 bool HasThreatSignature(const ThreatProfile& threat, const std::wstring& path, std::uint64_t size) {
-  const auto slash = path.find_last_of(L"\\/");
-  const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-  return EqualsIgnoringAsciiCase(name, threat.ThreatFile) && size == static_cast<std::uint64_t>(threat.ThreatSize);
+  const std::size_t slash = path.find_last_of(L"\\/");
+  const std::size_t name = slash == std::wstring::npos ? 0 : slash + 1;
+  return EqualTexts(path.c_str() + name, path.size() - name, threat.ThreatFile) &&
+         size == static_cast<std::uint64_t>(threat.ThreatSize);
 }
 
 }  // namespace kolvane

@@ -53,7 +53,7 @@ class Files {
   // program runs; true when that was arranged.
   virtual bool DeleteAtRestart(const std::wstring& path) = 0;
   // Clears the read-only, hidden and system attributes, which keep a file
-  // from being deleted.
+  // from being deleted (a file about to be deleted may lose the others too).
   virtual void ClearAttributes(const std::wstring& path) = 0;
   // Copies a file over any file of that name; the copy is a plain file that
   // can be deleted. True when the copy is complete.

@@ -1,8 +1,11 @@
 // Shows the whole eradication on a machine without a desktop: drives the
 // real program through its window like a user (scan, arm, Wine's end of
-// session, the purge's log) and saves a picture of the screen at each step.
+// session, the purge's log) and saves a picture of the program's windows at
+// each step; then the same for a stand-in in the 64-bit half of the system,
+// which it plants itself (it is a 32-bit program on 64-bit Windows).
 //   demo.exe OUTPUT_DIR
-// Expects the harmless stand-in of the threat planted (scripts/run --demo).
+// Expects the harmless stand-in of the threat planted in the program's own
+// half (scripts/run --demo). Prints "NAME  CAPTION" for each picture.
 #include <windows.h>
 
 #include <cstdio>
@@ -18,15 +21,35 @@ using namespace e2e;
 
 constexpr wchar_t kCaption[] = L"Kolvane Backdoor.Helios.B";
 
-// Saves the whole screen as a 24-bit BMP file.
+BOOL CALLBACK AddProgramWindow(HWND window, LPARAM param) {
+  // The program's window and message boxes; nothing else is on the display.
+  if (::IsWindowVisible(window) && (ClassOf(window) == L"KolvaneForm1" || ClassOf(window) == L"#32770")) {
+    RECT r{};
+    ::GetWindowRect(window, &r);
+    RECT* all = reinterpret_cast<RECT*>(param);
+    ::UnionRect(all, all, &r);
+  }
+  return TRUE;
+}
+
+// Saves the part of the screen that shows the program's windows, with a
+// margin, as a 24-bit BMP file.
 bool SaveScreen(const std::wstring& path) {
-  const int width = ::GetSystemMetrics(SM_CXSCREEN);
-  const int height = ::GetSystemMetrics(SM_CYSCREEN);
+  RECT all{};
+  ::EnumWindows(&AddProgramWindow, reinterpret_cast<LPARAM>(&all));
+  constexpr int kMargin = 16;
+  RECT screenRect{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  if (!::IsRectEmpty(&all)) {
+    ::InflateRect(&all, kMargin, kMargin);
+    ::IntersectRect(&screenRect, &screenRect, &all);
+  }
+  const int width = screenRect.right - screenRect.left;
+  const int height = screenRect.bottom - screenRect.top;
   HDC screen = ::GetDC(nullptr);
   HDC memory = ::CreateCompatibleDC(screen);
   HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
   HGDIOBJ old = ::SelectObject(memory, bitmap);
-  ::BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+  ::BitBlt(memory, 0, 0, width, height, screen, screenRect.left, screenRect.top, SRCCOPY);
   ::SelectObject(memory, old);
 
   BITMAPINFOHEADER info{};
@@ -82,30 +105,38 @@ class Demo {
   std::wstring dir_;
 };
 
-bool Run(const std::wstring& dir) {
-  Demo demo(dir);
+// Scan, arm, Wine's end of session and the purge's log, each step a picture
+// named with this prefix: first, first + 1, ...
+bool Eradicate(Demo& demo, int first, const char* half) {
+  const auto name = [first](int step, const wchar_t* what) { return std::to_wstring(first + step) + L"-" + what; };
+  char text[200];
   App app;
   HWND form = WaitForWindow(app.pid(), L"KolvaneForm1", kCaption);
   if (form == nullptr) return Demo::Fail("the window did not appear");
-  if (!demo.Shot(L"1-window", "the program as a user starts it")) return false;
+  if (first == 1 && !demo.Shot(name(0, L"window").c_str(), "the program as a user starts it")) return false;
+  const int step = first == 1 ? 1 : 0;
 
   ClickButton(form, L"Scan Windows Anda");
   HWND box = WaitForMessageBox(app.pid());
   if (box == nullptr) return Demo::Fail("the scan gave no answer");
-  if (!demo.Shot(L"2-scan", "Scan Windows Anda finds the stand-in")) return false;
+  std::snprintf(text, sizeof(text), "Scan Windows Anda finds the stand-in in %s", half);
+  if (!demo.Shot(name(step, L"scan").c_str(), text)) return false;
   PressOk(box);
 
   ClickButton(form, L"Basmi Virus Backdoor.Helios.B");
   box = WaitForMessageBox(app.pid(), L"Komputer Anda akan di restart");
   if (box == nullptr) return Demo::Fail("the arming gave no warning");
-  if (!demo.Shot(L"3-arming", "Basmi Virus took over the Run value and warns of the restart")) return false;
+  if (!demo.Shot(name(step + 1, L"arming").c_str(), "Basmi Virus armed the purge and warns of the restart")) {
+    return false;
+  }
   PressOk(box);
-  if (!demo.Shot(L"4-countdown", "ten seconds to the restart; the window still answers")) return false;
+  if (first == 1 && !demo.Shot(name(step + 2, L"countdown").c_str(), "ten seconds to the restart")) return false;
 
   // Wine's end of session closes the program and starts the Run value.
-  HWND log = WaitForMessageBox(0, L"Proses Pembasmian Virus...", 40000);
+  HWND log = WaitForMessageBox(0, L"Proses Pembasmian Virus...", 3 * kTimeoutMs);
   if (log == nullptr) return Demo::Fail("the purge did not start after the restart");
-  if (!demo.Shot(L"5-purge-log", "after the restart: the purge's log")) return false;
+  std::snprintf(text, sizeof(text), "after the restart: the purge's log (%s)", half);
+  if (!demo.Shot(name(first == 1 ? step + 3 : step + 2, L"purge-log").c_str(), text)) return false;
   const DWORD purge = ProcessOf(log);
   PressOk(log);
   app.WaitForExit(kTimeoutMs);
@@ -114,11 +145,36 @@ bool Run(const std::wstring& dir) {
     ::WaitForSingleObject(process, kTimeoutMs);
     ::CloseHandle(process);
   }
-  if (FileExists(ThreatPath())) return Demo::Fail("the stand-in is still there");
-  if (ReadValue(kolvane::RunKey, L"ssvchost") || ReadValue(kolvane::RunServicesKey, L"ssvchost")) {
+  return true;
+}
+
+// The stand-in where a 64-bit program would see it: System32 and the
+// 64-bit start-up keys.
+std::wstring Threat64() {
+  wchar_t dir[MAX_PATH] = {};
+  ::GetWindowsDirectoryW(dir, MAX_PATH);
+  return std::wstring(dir) + L"\\Sysnative\\ssvchost.exe";
+}
+
+bool Gone(const std::wstring& file, REGSAM view) {
+  if (FileExists(file)) return Demo::Fail("the stand-in is still there");
+  if (ReadValue(kolvane::RunKey, L"ssvchost", nullptr, view) ||
+      ReadValue(kolvane::RunServicesKey, L"ssvchost", nullptr, view)) {
     return Demo::Fail("a start-up value is still there");
   }
+  return true;
+}
+
+bool Run(const std::wstring& dir) {
+  Demo demo(dir);
+  if (!Eradicate(demo, 1, "the program's own half") || !Gone(ThreatPath(), 0)) return false;
   std::printf("the stand-in and its start-up values are gone\n");
+  if (!IsWow64()) return true;
+  PlantFile(Threat64(), 110592);
+  SetValue(kolvane::RunKey, L"ssvchost", L"C:\\windows\\system32\\ssvchost.exe", KEY_WOW64_64KEY);
+  SetValue(kolvane::RunServicesKey, L"ssvchost", L"C:\\windows\\system32\\ssvchost.exe", KEY_WOW64_64KEY);
+  if (!Eradicate(demo, 6, "the 64-bit half") || !Gone(Threat64(), KEY_WOW64_64KEY)) return false;
+  std::printf("the stand-in in the 64-bit half and its start-up values are gone\n");
   std::fflush(stdout);
   return true;
 }

@@ -135,11 +135,9 @@ bool Win32Files::DeleteAtRestart(const std::wstring& path) {
 }
 
 void Win32Files::ClearAttributes(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  constexpr DWORD kKeep = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKeep) != 0) {
-    ::SetFileAttributesW(path.c_str(), attributes & ~kKeep);
-  }
+  // Read-only, hidden and system go, and with them any other attribute: the
+  // file is about to be deleted.
+  ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 bool Win32Files::Copy(const std::wstring& from, const std::wstring& to) {
