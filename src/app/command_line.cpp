@@ -19,13 +19,13 @@ std::wstring ArgumentText(const std::wstring& commandLine) {
     while (i < n && !IsBlank(commandLine[i])) ++i;
   }
   while (i < n && IsBlank(commandLine[i])) ++i;
-  return commandLine.substr(i);
+  return std::wstring(commandLine.c_str() + i, n - i);
 }
 
 std::wstring UnquotedPath(const std::wstring& argument) {
   if (argument.size() >= 2 && argument.front() == L'"' && argument.back() == L'"' &&
       argument.find(L'"', 1) == argument.size() - 1) {
-    return argument.substr(1, argument.size() - 2);
+    return std::wstring(argument.c_str() + 1, argument.size() - 2);
   }
   return argument;
 }

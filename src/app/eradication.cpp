@@ -82,7 +82,12 @@ void Eradication::RemoveCopy() {
   const std::wstring copy = CopyPath();
   if (copy.empty()) return;
   if (RunsFromCopy()) {
-    p_.files.DeleteAtRestart(copy);
+    // An arming before that restart writes a new copy by this name, which a
+    // deletion pending for the name would take away before it could run:
+    // the deletion is for this copy under a name of its own.
+    std::wstring aside = copy;
+    aside += L".old";
+    p_.files.DeleteAtRestart(p_.files.Move(copy, aside) ? aside : copy);
   } else if (p_.files.SizeOf(copy)) {
     p_.files.Delete(copy);
   }

@@ -55,6 +55,9 @@ class Files {
   // Clears the read-only, hidden and system attributes, which keep a file
   // from being deleted (a file about to be deleted may lose the others too).
   virtual void ClearAttributes(const std::wstring& path) = 0;
+  // Gives a file another name, replacing any file of that name; a running
+  // program's file may be renamed though not deleted. True when it moved.
+  virtual bool Move(const std::wstring& from, const std::wstring& to) = 0;
   // Copies a file over any file of that name; the copy is a plain file that
   // can be deleted. True when the copy is complete.
   virtual bool Copy(const std::wstring& from, const std::wstring& to) = 0;

@@ -20,8 +20,8 @@ class BadInput : public ::testing::Test {
       ::DeleteFileW(it->c_str());
       ::RemoveDirectoryW(it->c_str());
     }
-    DeleteValue(RunKey, L"ssvchost");
-    DeleteValue(RunServicesKey, L"ssvchost");
+    DeleteValueEverywhere(RunKey, L"ssvchost");
+    DeleteValueEverywhere(RunServicesKey, L"ssvchost");
   }
 
   std::wstring Dir(const std::wstring& path) {

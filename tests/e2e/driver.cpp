@@ -247,6 +247,10 @@ void DeleteValue(const std::wstring& key, const std::wstring& name, REGSAM view)
   }
 }
 
+void DeleteValueEverywhere(const std::wstring& key, const std::wstring& name) {
+  for (const REGSAM view : {REGSAM{KEY_WOW64_32KEY}, REGSAM{KEY_WOW64_64KEY}}) DeleteValue(key, name, view);
+}
+
 std::wstring CopyPath() {
   wchar_t dir[MAX_PATH] = {};
   ::GetWindowsDirectoryW(dir, MAX_PATH);

@@ -78,6 +78,9 @@ std::string ReadFileText(const std::wstring& path);
 void SetValue(const std::wstring& key, const std::wstring& name, const std::wstring& data, REGSAM view = 0);
 bool ReadValue(const std::wstring& key, const std::wstring& name, std::wstring* data = nullptr, REGSAM view = 0);
 void DeleteValue(const std::wstring& key, const std::wstring& name, REGSAM view = 0);
+// Deletes the value in both views of a 64-bit Windows, so that no test
+// leaves a start-up value behind for Wine to start later.
+void DeleteValueEverywhere(const std::wstring& key, const std::wstring& name);
 // Where the arming copies the program.
 std::wstring CopyPath();
 

@@ -22,8 +22,9 @@ class EndToEnd : public ::testing::Test {
   static void Clean() {
     ::DeleteFileW(ThreatPath().c_str());
     ::DeleteFileW(CopyPath().c_str());
-    DeleteValue(RunKey, L"ssvchost");
-    DeleteValue(RunServicesKey, L"ssvchost");
+    ::DeleteFileW((CopyPath() + L".old").c_str());
+    DeleteValueEverywhere(RunKey, L"ssvchost");
+    DeleteValueEverywhere(RunServicesKey, L"ssvchost");
   }
 
   static void PlantThreat() {
@@ -151,10 +152,12 @@ TEST_F(EndToEnd, EradicationAcrossARestart) {
   EXPECT_FALSE(FileExists(ThreatPath()));
   EXPECT_FALSE(ReadValue(RunKey, L"ssvchost"));
   EXPECT_FALSE(ReadValue(RunServicesKey, L"ssvchost"));
-  // The copy ran the purge and goes at the next restart.
-  EXPECT_TRUE(FileExists(CopyPath()));
-  ASSERT_TRUE(RunWineboot());
+  // The copy ran the purge and goes at the next restart, under a name of its
+  // own, so that a new arming before then keeps its copy.
   EXPECT_FALSE(FileExists(CopyPath()));
+  EXPECT_TRUE(FileExists(CopyPath() + L".old"));
+  ASSERT_TRUE(RunWineboot());
+  EXPECT_FALSE(FileExists(CopyPath() + L".old"));
 }
 
 // On 64-bit Windows the threat in the 64-bit half (its System32 and Run
@@ -175,11 +178,11 @@ class BothHalves : public ::testing::TestWithParam<bool> {
     if (IsWow64()) Clean();
   }
   void Clean() {
-    for (const std::wstring& file : {ThreatPath(), threat64, CopyPath()}) ::DeleteFileW(file.c_str());
-    for (const REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_64KEY}}) {
-      DeleteValue(RunKey, L"ssvchost", view);
-      DeleteValue(RunServicesKey, L"ssvchost", view);
+    for (const std::wstring& file : {ThreatPath(), threat64, CopyPath(), CopyPath() + L".old"}) {
+      ::DeleteFileW(file.c_str());
     }
+    DeleteValueEverywhere(RunKey, L"ssvchost");
+    DeleteValueEverywhere(RunServicesKey, L"ssvchost");
   }
 
   std::wstring threat64, shown64;

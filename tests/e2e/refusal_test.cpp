@@ -76,8 +76,8 @@ class Refusal : public ::testing::Test {
   void TearDown() override { Clean(); }
   static void Clean() {
     ::DeleteFileW(ThreatPath().c_str());
-    DeleteValue(RunKey, L"ssvchost");
-    DeleteValue(RunServicesKey, L"ssvchost");
+    DeleteValueEverywhere(RunKey, L"ssvchost");
+    DeleteValueEverywhere(RunServicesKey, L"ssvchost");
     std::wstring left;
     EXPECT_FALSE(ReadValue(RunKey, L"ssvchost", &left)) << "the key's access list came back";
   }

@@ -36,8 +36,8 @@ class Switches : public ::testing::Test {
     ::SetFileAttributesW(ThreatPath().c_str(), FILE_ATTRIBUTE_NORMAL);
     ::DeleteFileW(ThreatPath().c_str());
     ::DeleteFileW(CopyPath().c_str());
-    DeleteValue(RunKey, L"ssvchost");
-    DeleteValue(RunServicesKey, L"ssvchost");
+    DeleteValueEverywhere(RunKey, L"ssvchost");
+    DeleteValueEverywhere(RunServicesKey, L"ssvchost");
   }
   static void PlantThreat() {
     PlantFile(ThreatPath(), 110592);

@@ -207,7 +207,10 @@ TEST_F(PurgeTest, TheCopyLeavesAtTheRestartOnceNothingStartsIt) {
   m.process.moduleFileName = copyPath;
   m.files.files[copyPath] = kProgramSize;
   EXPECT_EQ(Purge(threatPath), Log(L"Sukses", threatPath, L"Sukses"));
-  EXPECT_EQ(m.files.deleteAtRestart, std::vector<std::wstring>{copyPath});
+  // Under a name of its own, so that an arming before the restart (the
+  // threat came back) writes a copy that the restart does not delete.
+  EXPECT_EQ(m.files.deleteAtRestart, std::vector<std::wstring>{copyPath + L".old"});
+  EXPECT_EQ(m.files.files.count(copyPath), 0u);
 
   // Declined: the Run value stays and needs the copy at the next logon.
   m = {};

@@ -83,6 +83,13 @@ bool FakeFiles::DeleteAtRestart(const std::wstring& path) {
   return true;
 }
 
+bool FakeFiles::Move(const std::wstring& from, const std::wstring& to) {
+  if (files.count(from) == 0 || refuseWrites.count(to) != 0) return false;
+  files[to] = files[from];
+  files.erase(from);
+  return true;
+}
+
 bool FakeFiles::Copy(const std::wstring& from, const std::wstring& to) {
   if (files.count(from) == 0 || refuseWrites.count(to) != 0) return false;
   files[to] = files[from];

@@ -140,6 +140,10 @@ void Win32Files::ClearAttributes(const std::wstring& path) {
   ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+bool Win32Files::Move(const std::wstring& from, const std::wstring& to) {
+  return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
 bool Win32Files::Copy(const std::wstring& from, const std::wstring& to) {
   if (!::CopyFileW(from.c_str(), to.c_str(), FALSE)) return false;
   // A program started from a CD is read-only, and its copy would be too.

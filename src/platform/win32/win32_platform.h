@@ -24,6 +24,7 @@ class Win32Files : public Files {
   bool Delete(const std::wstring& path) override;
   bool DeleteAtRestart(const std::wstring& path) override;
   void ClearAttributes(const std::wstring& path) override;
+  bool Move(const std::wstring& from, const std::wstring& to) override;
   bool Copy(const std::wstring& from, const std::wstring& to) override;
   bool AppendLine(const std::wstring& path, const std::wstring& line) override;
 };
