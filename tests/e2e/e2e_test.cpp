@@ -13,6 +13,9 @@ using kolvane::RunServicesKey;
 constexpr wchar_t kCaption[] = L"Kolvane Backdoor.Helios.B";
 constexpr wchar_t kBoxTitle[] = L"Virus Windows Kolvane";
 constexpr DWORD kThreatSize = 110592;
+// Task Manager's record that the user disabled a start-up entry; Run32 for
+// the 32-bit half's entries, in the 64-bit view.
+constexpr wchar_t kApproved[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
 
 class EndToEnd : public ::testing::Test {
  protected:
@@ -104,6 +107,10 @@ TEST_F(EndToEnd, EradicationAcrossARestart) {
   HWND form = WaitForWindow(app.pid(), L"KolvaneForm1", kCaption);
   ASSERT_NE(form, nullptr);
   PlantThreat();
+  // Someone disabled the entry in Task Manager: Windows 8 and later would
+  // skip the value the arming writes. Wine keeps the record but ignores it.
+  SetValue(kApproved, L"ssvchost", L"disabled");
+  SetValue(kApproved, L"other", L"disabled");
   ASSERT_TRUE(ClickButton(form, L"Scan Windows Anda"));
   Answer(app.pid(), L"Komputer Anda Terinfeksi Virus Backdoor.Helios.B");
 
@@ -116,6 +123,9 @@ TEST_F(EndToEnd, EradicationAcrossARestart) {
   ASSERT_TRUE(ReadValue(RunKey, L"ssvchost", &run));
   EXPECT_EQ(run, L"\"" + CopyPath() + L"\" " + ThreatPath());
   EXPECT_TRUE(FileExists(CopyPath())) << "the Run value must start a copy that is there at the next logon";
+  EXPECT_FALSE(ReadValue(kApproved, L"ssvchost")) << "Windows would skip the purge";
+  EXPECT_TRUE(ReadValue(kApproved, L"other"));
+  DeleteValue(kApproved, L"other");
   std::wstring services = L"not empty";
   ASSERT_TRUE(ReadValue(RunServicesKey, L"ssvchost", &services));
   EXPECT_EQ(services, L"");
@@ -197,6 +207,8 @@ TEST_P(BothHalves, EradicationAcrossARestart) {
     PlantFile(ThreatPath(), kThreatSize);
     SetValue(RunKey, L"ssvchost", ThreatPath());
   }
+  const std::wstring approved32 = std::wstring(kApproved) + L"32";
+  SetValue(approved32, L"ssvchost", L"disabled", KEY_WOW64_64KEY);
   App app;
   HWND form = WaitForWindow(app.pid(), L"KolvaneForm1", kCaption);
   ASSERT_NE(form, nullptr);
@@ -216,6 +228,7 @@ TEST_P(BothHalves, EradicationAcrossARestart) {
   std::wstring run;
   ASSERT_TRUE(ReadValue(RunKey, L"ssvchost", &run));
   EXPECT_EQ(run, L"\"" + CopyPath() + L"\" " + (also32 ? ThreatPath() : threat64));
+  EXPECT_FALSE(ReadValue(approved32, L"ssvchost", nullptr, KEY_WOW64_64KEY)) << "Windows would skip the purge";
   PressOk(warning);
 
   HWND log = WaitForMessageBox(0, L"Proses Pembasmian Virus...", 3 * kTimeoutMs);

@@ -190,6 +190,14 @@ TEST(Win32Process, ElevatedRelaunchAsksForThisProgramWithTheSameArguments) {
   EXPECT_TRUE(g_relaunch.marked) << "the elevated copy would ask again";
   EXPECT_FALSE(process.StartedByElevationRequest()) << "only the new process carries the mark";
 
+  // The window's own request at the start: the program with no argument.
+  g_relaunch = {};
+  EXPECT_EQ(process.RelaunchElevated(L""), RelaunchResult::Started);
+  EXPECT_EQ(g_relaunch.verb, L"runas");
+  EXPECT_EQ(g_relaunch.file, process.ModuleFileName());
+  EXPECT_EQ(g_relaunch.parameters, L"");
+  EXPECT_TRUE(g_relaunch.marked);
+
   g_relaunch = {};
   g_relaunch.answer = FALSE;
   g_relaunch.error = ERROR_CANCELLED;
