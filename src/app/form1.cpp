@@ -5,7 +5,6 @@
 #include "app/command_line.h"
 #include "app/command_mode.h"
 #include "app/layout.h"
-#include "app/module1.h"
 #include "app/texts.h"
 
 namespace kolvane {
