@@ -113,7 +113,9 @@ TEST_F(WindowTest, TabMovesThroughTheControlsInOrderAndEnterPresses) {
   EXPECT_TRUE(PressOk(box));
   // The focus comes back to the button when the box closes, so the next
   // key works: Tab to Remove Registry, Space, Enter on the box, Space again.
+  ASSERT_TRUE(waitFocus(FindChild(form, L"Button", L"Scan Windows Anda"))) << "the focus did not come back";
   ::PostMessageW(focus(), WM_KEYDOWN, VK_TAB, 0);
+  ASSERT_TRUE(waitFocus(FindChild(form, L"Button", L"Basmi Virus Backdoor.Helios.B")));
   ::PostMessageW(focus(), WM_KEYDOWN, VK_TAB, 0);
   HWND remove = FindChild(form, L"Button", L"Remove Registry");
   ASSERT_TRUE(waitFocus(remove));
