@@ -95,9 +95,19 @@ TEST_F(WindowTest, TabMovesThroughTheControlsInOrderAndEnterPresses) {
     ::GetGUIThreadInfo(thread, &info);
     return info.hwndFocus;
   };
+  // With no window manager, Wine's X11 driver now and then hands the
+  // activation to the desktop when a box's X window goes, where Windows gives
+  // it back to the owner. A user would click the window again; activating it
+  // must bring the focus back to the same control, so the test does that.
   auto waitFocus = [&](HWND expected) {
     const ULONGLONG end = ::GetTickCount64() + kTimeoutMs;
-    while (focus() != expected && ::GetTickCount64() < end) ::Sleep(10);
+    while (focus() != expected && ::GetTickCount64() < end) {
+      if (::GetForegroundWindow() == ::GetDesktopWindow()) {
+        std::printf("the desktop had the activation; the window is activated again\n");
+        ::SetForegroundWindow(form);
+      }
+      ::Sleep(10);
+    }
     return focus() == expected;
   };
   ASSERT_TRUE(waitFocus(FindChild(form, order[0].first, order[0].second))) << "first button has the focus";
