@@ -148,14 +148,6 @@ bool Eradicate(Demo& demo, int first, const char* half) {
   return true;
 }
 
-// The stand-in where a 64-bit program would see it: System32 and the
-// 64-bit start-up keys.
-std::wstring Threat64() {
-  wchar_t dir[MAX_PATH] = {};
-  ::GetWindowsDirectoryW(dir, MAX_PATH);
-  return std::wstring(dir) + L"\\Sysnative\\ssvchost.exe";
-}
-
 bool Gone(const std::wstring& file, REGSAM view) {
   if (FileExists(file)) return Demo::Fail("the stand-in is still there");
   if (ReadValue(kolvane::RunKey, L"ssvchost", nullptr, view) ||
@@ -170,10 +162,10 @@ bool Run(const std::wstring& dir) {
   if (!Eradicate(demo, 1, "the program's own half") || !Gone(ThreatPath(), 0)) return false;
   std::printf("the stand-in and its start-up values are gone\n");
   if (!IsWow64()) return true;
-  PlantFile(Threat64(), 110592);
+  PlantFile(ThreatPath64(), 110592);
   SetValue(kolvane::RunKey, L"ssvchost", L"C:\\windows\\system32\\ssvchost.exe", KEY_WOW64_64KEY);
   SetValue(kolvane::RunServicesKey, L"ssvchost", L"C:\\windows\\system32\\ssvchost.exe", KEY_WOW64_64KEY);
-  if (!Eradicate(demo, 6, "the 64-bit half") || !Gone(Threat64(), KEY_WOW64_64KEY)) return false;
+  if (!Eradicate(demo, 6, "the 64-bit half") || !Gone(ThreatPath64(), KEY_WOW64_64KEY)) return false;
   std::printf("the stand-in in the 64-bit half and its start-up values are gone\n");
   std::fflush(stdout);
   return true;

@@ -183,6 +183,12 @@ std::wstring ThreatPath() {
   return std::wstring(dir) + L"\\ssvchost.exe";
 }
 
+std::wstring ThreatPath64() {
+  wchar_t dir[MAX_PATH] = {};
+  ::GetWindowsDirectoryW(dir, MAX_PATH);
+  return std::wstring(dir) + L"\\Sysnative\\ssvchost.exe";
+}
+
 void PlantFile(const std::wstring& path, DWORD size) {
   HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;

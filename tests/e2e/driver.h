@@ -68,6 +68,9 @@ bool RunWineboot();
 
 // The threat's place in the system directory as this 32-bit process sees it.
 std::wstring ThreatPath();
+// The threat's place in the 64-bit System32, reached from a 32-bit process
+// on 64-bit Windows.
+std::wstring ThreatPath64();
 void PlantFile(const std::wstring& path, DWORD size);
 bool FileExists(const std::wstring& path);
 // The bytes of a file, empty when it cannot be read.

@@ -180,7 +180,7 @@ class BothHalves : public ::testing::TestWithParam<bool> {
     if (!IsWow64()) GTEST_SKIP() << "a 32-bit program on 64-bit Windows has the two halves";
     wchar_t dir[MAX_PATH] = {};
     ::GetWindowsDirectoryW(dir, MAX_PATH);
-    threat64 = std::wstring(dir) + L"\\Sysnative\\ssvchost.exe";
+    threat64 = ThreatPath64();
     shown64 = std::wstring(dir) + L"\\System32\\ssvchost.exe (64-bit)";
     Clean();
   }
