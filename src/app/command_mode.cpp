@@ -95,7 +95,7 @@ int RunSwitch(const SwitchRequest& request, Eradication& e, Platform p) {
     if (e.RemoveValues(L" ", failed)) {
       line += text::RunValuesRemoved;
     } else {
-      line += text::RunRefused + 2;
+      line += text::RunRefused;
       line += failed;
       code = exit_code::AccessDenied;
     }

@@ -86,6 +86,16 @@ TEST_F(CommandModeTest, RefusalGivesFiveAndLeavesNothingHalfArmed) {
   EXPECT_EQ(LogLine(), L"2026-12-08 09:05:07\tLAB-07\t/basmi\tditemukan: " + threatPath +
                            L"; file sedang dipakai; akses ditolak: registry\t5");
 
+  // The file could go, a value could not: the log names the one that stays.
+  m = {};
+  PlantThreat();
+  m.registry.denied.insert(RunKey);
+  EXPECT_EQ(Run(std::wstring(L"/basmi") + kLog), 5);
+  EXPECT_EQ(m.files.files.count(threatPath), 0u);
+  EXPECT_EQ(LogLine(), L"2026-12-08 09:05:07\tLAB-07\t/basmi\tditemukan: " + threatPath +
+                           L"; file dihapus; akses ditolak: "
+                           L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\ssvchost\t5");
+
   m = {};
   PlantThreat();
   m.registry.denied.insert(RunKey);
