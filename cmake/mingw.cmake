@@ -18,8 +18,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
 # Wine's 64-bit loader starts 64-bit programs directly; the wine command
 # would go through the 32-bit loader first.
+set(KOLVANE_WINE_RUN ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
 if(KOLVANE_MINGW_ARCH STREQUAL "x86_64")
-  set(CMAKE_CROSSCOMPILING_EMULATOR /usr/bin/env;WINEDEBUG=-all;/usr/lib/wine/wine64)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${KOLVANE_WINE_RUN};/usr/lib/wine/wine64)
 else()
-  set(CMAKE_CROSSCOMPILING_EMULATOR /usr/bin/env;WINEDEBUG=-all;wine)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${KOLVANE_WINE_RUN};wine)
 endif()
