@@ -11,8 +11,6 @@ namespace kolvane {
 
 Form1::Form1(Platform platform, FormView& view) : p_(platform), view_(view) {}
 
-std::wstring Form1::ThreatPath() const { return SystemDir + L"\\" + Threat.ThreatFile; }
-
 std::wstring Form1::AuthorName() const {
   // Built from character codes so that the name never stands in the binary
   // as one text.
@@ -105,7 +103,7 @@ void Form1::Command2_Click() {
   // itself.
   Eradication machine = Machine();
   const unsigned found = machine.FindThreat();
-  switch (machine.Arm(found == 2 ? machine.HalfAt(1).threatFile : ThreatPath())) {
+  switch (machine.Arm(machine.HalfAt(found == 2 ? 1 : 0).threatFile)) {
     case ArmResult::Armed:
       break;
     case ArmResult::SelfPathUnknown:
@@ -162,15 +160,8 @@ void Form1::Basmi() {
   log += runValueGone ? text::Success : text::Failure;
   log += text::NewLine;
 
-  // The threat's file in the other half of a 64-bit Windows goes too.
-  unsigned others = 0;
-  if (const Half* named = machine.HalfOf(CommandArg)) {
-    others = machine.FindThreat() & ~(1u << (named - &machine.HalfAt(0)));
-  }
-  bool allDone = runValueGone;
-  for (std::size_t i = 0; i <= machine.HalfCount(); ++i) {
-    if (i > 0 && (others & (1u << (i - 1))) == 0) continue;
-    const std::wstring& target = i == 0 ? CommandArg : machine.HalfAt(i - 1).threatFile;
+  // One file line: the file as a user finds it, and whether it went.
+  auto purgeFile = [&](const std::wstring& target) {
     const Half* half = machine.HalfOf(target);
     log += text::LogFile;
     log += half != nullptr && half->root == RegRoot::LocalMachine64 ? half->shownFile : target;
@@ -185,7 +176,16 @@ void Form1::Basmi() {
       log += text::LogDeleteAtRestart;
       log += text::NewLine;
     }
-    allDone = allDone && deleted;
+    return deleted;
+  };
+  bool allDone = purgeFile(CommandArg) && runValueGone;
+  // The threat's file in the other half of a 64-bit Windows goes too.
+  if (const Half* named = machine.HalfOf(CommandArg)) {
+    const unsigned found = machine.FindThreat();
+    for (std::size_t i = 0; i < machine.HalfCount(); ++i) {
+      const Half& half = machine.HalfAt(i);
+      if (&half != named && (found & (1u << i)) != 0) allDone = purgeFile(half.threatFile) && allDone;
+    }
   }
   // The Run value still starts this purge at the next logon.
   if (declined && !allDone) {

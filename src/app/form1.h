@@ -45,7 +45,6 @@ class Form1 {
   std::int16_t Infected = 0;
 
  private:
-  std::wstring ThreatPath() const;
   std::wstring AuthorName() const;
   // The machine as the eradication sees it, with the directories found so far.
   Eradication Machine() { return Eradication(p_, Threat, SystemDir, WindowsDir); }
