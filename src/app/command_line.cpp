@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "app/threat_profile.h"
+
 namespace kolvane {
 namespace {
 
@@ -30,21 +32,6 @@ std::wstring UnquotedPath(const std::wstring& argument) {
   return argument;
 }
 
-namespace {
-
-// The word at text (after / or -) when it is name in any letter case.
-bool IsWord(const wchar_t* text, std::size_t length, const wchar_t* name) {
-  std::size_t i = 0;
-  for (; i < length && name[i] != L'\0'; ++i) {
-    wchar_t c = text[i];
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    if (c != name[i]) return false;
-  }
-  return i == length && name[i] == L'\0';
-}
-
-}  // namespace
-
 bool ParseSwitch(const std::wstring& argument, SwitchRequest& request) {
   const wchar_t* text = argument.c_str();
   std::size_t end = argument.size();
@@ -52,9 +39,9 @@ bool ParseSwitch(const std::wstring& argument, SwitchRequest& request) {
   std::size_t split = 0;
   while (split < end && !IsBlank(text[split])) ++split;
   if (split < 2 || (text[0] != L'/' && text[0] != L'-')) return false;
-  static constexpr const wchar_t* kNames[] = {L"scan", L"basmi", L"remove", L"?"};
+  static constexpr std::wstring_view kNames[] = {L"scan", L"basmi", L"remove", L"?"};
   int which = 0;
-  while (which < 4 && !IsWord(text + 1, split - 1, kNames[which])) ++which;
+  while (which < 4 && !EqualsIgnoringAsciiCase({text + 1, split - 1}, kNames[which])) ++which;
   if (which == 4) return false;
   request.which = static_cast<Switch>(which);
   request.logPath.clear();
@@ -64,7 +51,7 @@ bool ParseSwitch(const std::wstring& argument, SwitchRequest& request) {
   if (i == end) return true;
   // " /log:PATH", for the three that do something.
   if (request.which == Switch::Help || end - i < 6 || (text[i] != L'/' && text[i] != L'-') ||
-      !IsWord(text + i + 1, 4, L"log:")) {
+      !EqualsIgnoringAsciiCase({text + i + 1, 4}, L"log:")) {
     return false;
   }
   i += 5;

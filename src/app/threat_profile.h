@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kolvane {
 
@@ -23,7 +24,7 @@ inline constexpr wchar_t RunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersi
 inline constexpr wchar_t RunServicesKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";
 
 // Windows compares file names and switches without regard to letter case.
-bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b);
+bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b);
 
 // True when path names a file called like the threat's file (letter case
 // ignored) and size is exactly the threat's size.
