@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include "app/texts.h"
+#include "platform/win32/loaded_function.h"
 #include "ui/resource.h"
 
 namespace kolvane::ui {
@@ -17,8 +18,7 @@ UINT DpiOf(HWND hwnd) {
   // GetDpiForWindow exists from Windows 10 1607 on; older systems have one
   // DPI for the whole screen.
   using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  static const auto getDpiForWindow = win32::LoadedFunction<GetDpiForWindowFn>(L"user32.dll", "GetDpiForWindow");
   if (getDpiForWindow != nullptr && hwnd != nullptr) {
     const UINT dpi = getDpiForWindow(hwnd);
     if (dpi != 0) return dpi;
@@ -120,8 +120,7 @@ void MainWindow::SizeForDpi() {
   RECT rect{0, 0, ToPixels(DesignClientWidth), ToPixels(DesignClientHeight)};
   // Windows 10 1607 and later know the frame at any DPI.
   using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-  const auto adjustForDpi = reinterpret_cast<AdjustForDpiFn>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+  const auto adjustForDpi = win32::LoadedFunction<AdjustForDpiFn>(L"user32.dll", "AdjustWindowRectExForDpi");
   if (adjustForDpi == nullptr || !adjustForDpi(&rect, kWindowStyle, FALSE, 0, dpi_)) {
     ::AdjustWindowRectEx(&rect, kWindowStyle, FALSE, 0);
   }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/loaded_function.h"
+
 namespace kolvane::win32 {
 
 // Called first thing: later loads by bare name come from the system
@@ -13,15 +15,12 @@ namespace kolvane::win32 {
 // the current directory out of the search. The program's own imports are
 // all DLLs that Windows loads from the system directory anyway.
 inline void HardenDllSearch() {
-  HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-  const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-      reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  const auto setDefault = LoadedFunction<SetDefaultDllDirectoriesFn>(L"kernel32.dll", "SetDefaultDllDirectories");
   constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
   if (setDefault != nullptr && setDefault(kSearchSystem32)) return;
   using SetDllDirectoryFn = BOOL(WINAPI*)(LPCWSTR);
-  const auto setDirectory =
-      reinterpret_cast<SetDllDirectoryFn>(reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDllDirectoryW")));
+  const auto setDirectory = LoadedFunction<SetDllDirectoryFn>(L"kernel32.dll", "SetDllDirectoryW");
   if (setDirectory != nullptr) setDirectory(L"");
 }
 

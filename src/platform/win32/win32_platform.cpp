@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "platform/win32/loaded_function.h"
 #include "platform/win32/scoped_handle.h"
 
 namespace kolvane::win32 {
@@ -215,8 +216,7 @@ LocalTime Win32Process::Now() {
 
 bool Win32Process::Is64BitWindows() {
   using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-  const auto isWow64Process = reinterpret_cast<IsWow64ProcessFn>(
-      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "IsWow64Process")));
+  const auto isWow64Process = LoadedFunction<IsWow64ProcessFn>(L"kernel32.dll", "IsWow64Process");
   BOOL wow64 = FALSE;
   return isWow64Process != nullptr && isWow64Process(::GetCurrentProcess(), &wow64) && wow64;
 }
