@@ -97,18 +97,28 @@ TEST_F(WindowTest, TabMovesThroughTheControlsInOrderAndEnterPresses) {
   };
   // With no window manager, Wine's X11 driver now and then hands the
   // activation to the desktop when a box's X window goes, where Windows gives
-  // it back to the owner. A user would click the window again; activating it
-  // must bring the focus back to the same control, so the test does that.
+  // it back to the owner; it may do so a moment after the focus came back.
+  // A user would click the window again; activating it must bring the focus
+  // back to the same control, so the test does that, and types on only once
+  // the window has held the activation and the focus for 200 ms.
   auto waitFocus = [&](HWND expected) {
     const ULONGLONG end = ::GetTickCount64() + kTimeoutMs;
-    while (focus() != expected && ::GetTickCount64() < end) {
+    ULONGLONG settled = 0;
+    while (::GetTickCount64() < end) {
       if (::GetForegroundWindow() == ::GetDesktopWindow()) {
         std::printf("the desktop had the activation; the window is activated again\n");
         ::SetForegroundWindow(form);
       }
+      if (::GetForegroundWindow() != form || focus() != expected) {
+        settled = 0;
+      } else if (settled == 0) {
+        settled = ::GetTickCount64();
+      } else if (::GetTickCount64() - settled >= 200) {
+        return true;
+      }
       ::Sleep(10);
     }
-    return focus() == expected;
+    return false;
   };
   ASSERT_TRUE(waitFocus(FindChild(form, order[0].first, order[0].second))) << "first button has the focus";
   for (std::size_t i = 1; i < order.size(); ++i) {
@@ -141,6 +151,36 @@ TEST_F(WindowTest, TabMovesThroughTheControlsInOrderAndEnterPresses) {
   // The directory can be selected but not edited.
   HWND edit = FindChild(form, L"Edit", L"C:\\windows");
   EXPECT_TRUE(::GetWindowLongW(edit, GWL_STYLE) & ES_READONLY);
+}
+
+TEST_F(WindowTest, ADllBesideTheProgramIsNeverLoadedByItsBareName) {
+  // kolvane_planted.dll lies beside the program, as a DLL planted in
+  // Downloads would. This test program, which does not harden its search,
+  // finds it there by its bare name; the program, asked the same inside its
+  // own process once it has started, must not.
+  HMODULE here = ::LoadLibraryW(L"kolvane_planted.dll");
+  ASSERT_NE(here, nullptr) << "the planted DLL is not beside the program";
+  ::FreeLibrary(here);
+  const HANDLE process = ::OpenProcess(
+      PROCESS_CREATE_THREAD | PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE,
+      app.pid());
+  ASSERT_NE(process, nullptr);
+  static constexpr wchar_t kName[] = L"kolvane_planted.dll";
+  void* name = ::VirtualAllocEx(process, nullptr, sizeof(kName), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  ASSERT_NE(name, nullptr);
+  ASSERT_TRUE(::WriteProcessMemory(process, name, kName, sizeof(kName), nullptr));
+  // kernel32 lies at the same address in every process of one Windows.
+  const auto load = reinterpret_cast<LPTHREAD_START_ROUTINE>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "LoadLibraryW")));
+  const HANDLE thread = ::CreateRemoteThread(process, nullptr, 0, load, name, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  DWORD loaded = 1;
+  EXPECT_EQ(::WaitForSingleObject(thread, kTimeoutMs), WAIT_OBJECT_0);
+  ::GetExitCodeThread(thread, &loaded);
+  EXPECT_EQ(loaded, 0u) << "the program loaded a DLL from its own folder";
+  ::CloseHandle(thread);
+  ::VirtualFreeEx(process, name, 0, MEM_RELEASE);
+  ::CloseHandle(process);
 }
 
 // The name a screen reader announces for a control, asked the way it asks.
