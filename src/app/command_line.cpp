@@ -1,5 +1,8 @@
 #include "app/command_line.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "app/threat_profile.h"
 
 namespace kolvane {
@@ -32,6 +35,18 @@ std::wstring UnquotedPath(const std::wstring& argument) {
   return argument;
 }
 
+bool TakeElevatedMark(std::wstring& argument) {
+  const std::size_t length = std::size(ElevatedMark) - 1;
+  if (argument.size() < length || !EqualsIgnoringAsciiCase({argument.c_str(), length}, ElevatedMark) ||
+      (argument.size() > length && !IsBlank(argument[length]))) {
+    return false;
+  }
+  std::size_t rest = length;
+  while (rest < argument.size() && IsBlank(argument[rest])) ++rest;
+  argument.erase(0, rest);
+  return true;
+}
+
 bool ParseSwitch(const std::wstring& argument, SwitchRequest& request) {
   const wchar_t* text = argument.c_str();
   std::size_t end = argument.size();
@@ -39,11 +54,16 @@ bool ParseSwitch(const std::wstring& argument, SwitchRequest& request) {
   std::size_t split = 0;
   while (split < end && !IsBlank(text[split])) ++split;
   if (split < 2 || (text[0] != L'/' && text[0] != L'-')) return false;
-  static constexpr std::wstring_view kNames[] = {L"scan", L"basmi", L"remove", L"?"};
-  int which = 0;
-  while (which < 4 && !EqualsIgnoringAsciiCase({text + 1, split - 1}, kNames[which])) ++which;
-  if (which == 4) return false;
-  request.which = static_cast<Switch>(which);
+  static constexpr struct {
+    std::wstring_view name;
+    Switch which;
+  } kSwitches[] = {
+      {L"scan", Switch::Scan}, {L"basmi", Switch::Basmi}, {L"remove", Switch::Remove}, {L"?", Switch::Help}};
+  const std::wstring_view name(text + 1, split - 1);
+  const auto* found = std::find_if(std::begin(kSwitches), std::end(kSwitches),
+                                   [&](const auto& entry) { return EqualsIgnoringAsciiCase(name, entry.name); });
+  if (found == std::end(kSwitches)) return false;
+  request.which = found->which;
   request.logPath.clear();
 
   std::size_t i = split;

@@ -13,6 +13,16 @@ std::wstring ArgumentText(const std::wstring& commandLine);
 // file, stands for the path inside them; any other text is returned as is.
 std::wstring UnquotedPath(const std::wstring& argument);
 
+// The program started again for administrator rights carries this
+// argument first, so it never asks again: a mark that no inherited or
+// user-set environment can give or take away. It begins with /, which no
+// path to purge does.
+inline constexpr wchar_t ElevatedMark[] = L"/elevated";
+
+// Takes the mark, and the blanks after it, off the front of the argument
+// text; true when it was there.
+bool TakeElevatedMark(std::wstring& argument);
+
 // The switches for scripts: exactly one of them, / or - and any letter
 // case, then optionally " /log:PATH" (PATH may be quoted). Any other text
 // is a path to purge.

@@ -16,9 +16,9 @@ void AppendNumber(std::wstring& text, unsigned value, unsigned width = 1) {
   while (n > 0) text += digits[--n];
 }
 
-// /basmi: the file goes now when nothing holds it; otherwise the removal is
-// armed for the next logon, as the window's Basmi Virus does, without the
-// countdown and the restart.
+// /basmi: the files go now; one that is in use goes at the next restart,
+// which the system carries out by itself before any start-up program runs.
+// Either way the values go now, so no logon has anything left to do.
 int Basmi(Eradication& e, std::wstring& what) {
   const unsigned found = e.FindThreat();
   if (found == 0) {
@@ -27,35 +27,44 @@ int Basmi(Eradication& e, std::wstring& what) {
   }
   what += text::RunFound;
   e.AppendShownFiles(found, L" ", what);
-  const Half* held = nullptr;
+  unsigned pending = 0;
+  unsigned refused = 0;
   for (std::size_t i = 0; i < e.HalfCount(); ++i) {
-    if ((found & (1u << i)) != 0 && !e.DeleteThreat(e.HalfAt(i).threatFile) && held == nullptr) held = &e.HalfAt(i);
+    if ((found & (1u << i)) == 0) continue;
+    const FileOutcome outcome = e.RemoveThreatFile(e.HalfAt(i));
+    if (outcome == FileOutcome::DeletedAtRestart) pending |= 1u << i;
+    if (outcome == FileOutcome::Refused || outcome == FileOutcome::Failed) refused |= 1u << i;
   }
-  if (held == nullptr) {
-    e.RemoveCopy();
-    std::wstring failed;
-    if (e.RemoveValues(L" ", failed)) {
-      what += text::RunRemovedNow;
-      return exit_code::Success;
-    }
-    what += text::RunFileRemoved;
+  if (refused != 0) {
+    // Nothing more is changed: a later run finds everything as it was.
+    what += L"; ";
     what += text::RunRefused;
-    what += failed;
+    e.AppendShownFiles(refused, L" ", what);
     return exit_code::AccessDenied;
   }
-  const ArmResult armed = e.Arm(held->threatFile);
-  if (armed == ArmResult::Armed) {
-    what += text::RunArmed;
-    return exit_code::RestartPending;
+  const ValueRemoval removal = e.RemoveStartupValues();
+  if (!removal.AllGone()) {
+    what += pending != 0 ? text::RunFileAtRestart : text::RunFileRemoved;
+    what += L"; ";
+    what += text::RunRefused;
+    e.AppendStayingValues(removal, L" ", what);
+    return exit_code::AccessDenied;
   }
-  what += text::RunInUse;
-  what += armed == ArmResult::Refused ? text::RunArmRefused : text::RunCopyFailed;
-  return exit_code::AccessDenied;
+  // A copy an earlier arming left has nothing left to do.
+  e.RemoveCopy();
+  if (pending == 0) {
+    what += text::RunRemovedNow;
+    return exit_code::Success;
+  }
+  what += text::RunFileAtRestart;
+  what += text::RunValuesGone;
+  return exit_code::RestartPending;
 }
 
 }  // namespace
 
-int RunSwitch(const SwitchRequest& request, Eradication& e, Platform p) {
+int RunSwitch(const SwitchRequest& request, Eradication& e) {
+  Platform& p = e.platform();
   if (request.which == Switch::Help) {
     std::wstring usage;
     for (const char* c = text::Usage; *c != '\0'; ++c) usage += static_cast<wchar_t>(*c);
@@ -91,12 +100,12 @@ int RunSwitch(const SwitchRequest& request, Eradication& e, Platform p) {
     code = Basmi(e, line);
   } else {
     line += L"/remove\t";
-    std::wstring failed;
-    if (e.RemoveValues(L" ", failed)) {
+    const ValueRemoval removal = e.RemoveStartupValues();
+    if (removal.AllGone()) {
       line += text::RunValuesRemoved;
     } else {
       line += text::RunRefused;
-      line += failed;
+      e.AppendStayingValues(removal, L" ", line);
       code = exit_code::AccessDenied;
     }
   }

@@ -15,7 +15,8 @@ inline constexpr int AccessDenied = 5;
 inline constexpr int RestartPending = 3010;  // the removal ends at the next restart
 }  // namespace exit_code
 
-// Carries out the switch and returns the exit code. /? shows the usage box.
-int RunSwitch(const SwitchRequest& request, Eradication& eradication, Platform p);
+// Carries out the switch on the machine the eradication reaches and returns
+// the exit code. /? shows the usage box.
+int RunSwitch(const SwitchRequest& request, Eradication& eradication);
 
 }  // namespace kolvane

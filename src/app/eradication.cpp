@@ -1,5 +1,7 @@
 #include "app/eradication.h"
 
+#include <utility>
+
 #include "app/module1.h"
 
 namespace kolvane {
@@ -25,20 +27,28 @@ Eradication::Eradication(Platform p, const ThreatProfile& threat, const std::wst
   own.threatFile += L'\\';
   own.threatFile += threat.ThreatFile;
   own.shownFile = own.threatFile;
-  // The 64-bit System32 is reached through Sysnative; a user finds it as
-  // System32.
-  if (p_.process.Is64BitWindows() && !windowsDir.empty()) {
-    Half& other = halves_[count_++];
-    other.root = RegRoot::LocalMachine64;
-    other.mark = kMark64;
-    other.threatFile = windowsDir;
-    other.threatFile += L"\\Sysnative\\";
-    other.threatFile += threat.ThreatFile;
-    other.shownFile = windowsDir;
-    other.shownFile += L"\\System32\\";
-    other.shownFile += threat.ThreatFile;
-    other.shownFile += kMark64;
-  }
+  own.realFile = own.threatFile;
+  if (!p_.process.Is64BitWindows() || windowsDir.empty()) return;
+  // The system reads its list of deletions at the restart as a 64-bit
+  // program, for which System32 is the 64-bit half: this program's half
+  // is SysWOW64 there.
+  own.realFile = windowsDir;
+  own.realFile += L"\\SysWOW64\\";
+  own.realFile += threat.ThreatFile;
+  // The 64-bit System32 is reached through Sysnative, which names nothing
+  // for a 64-bit program; a user finds it as System32.
+  Half& other = halves_[count_++];
+  other.root = RegRoot::LocalMachine64;
+  other.mark = kMark64;
+  other.threatFile = windowsDir;
+  other.threatFile += L"\\Sysnative\\";
+  other.threatFile += threat.ThreatFile;
+  other.realFile = windowsDir;
+  other.realFile += L"\\System32\\";
+  other.realFile += threat.ThreatFile;
+  other.nativeView = true;
+  other.shownFile = other.realFile;
+  other.shownFile += kMark64;
 }
 
 unsigned Eradication::FindThreat() {
@@ -81,28 +91,35 @@ bool Eradication::RunsFromCopy() {
 void Eradication::RemoveCopy() {
   const std::wstring copy = CopyPath();
   if (copy.empty()) return;
-  if (RunsFromCopy()) {
-    // An arming before that restart writes a new copy by this name, which a
-    // deletion pending for the name would take away before it could run:
-    // the deletion is for this copy under a name of its own.
-    std::wstring aside = copy;
-    aside += L".old";
-    p_.files.DeleteAtRestart(p_.files.Move(copy, aside) ? aside : copy);
-  } else if (p_.files.SizeOf(copy)) {
-    p_.files.Delete(copy);
+  if (!RunsFromCopy()) {
+    if (p_.files.SizeOf(copy)) p_.files.Delete(copy);
+    return;
   }
+  // An arming before that restart writes a new copy by this name, which a
+  // deletion pending for the name would take away before it could run: the
+  // deletion is for this copy under a name of its own, or none at all.
+  std::wstring aside = copy;
+  aside += L".old";
+  if (p_.files.Move(copy, aside)) p_.files.DeleteAtRestart(aside, false);
 }
 
-ArmResult Eradication::Arm(const std::wstring& threatFile) {
+ArmResult Eradication::Arm(const Half& half) {
   // Without its own path the Run value could not start the purge: the
   // threat would stay and nobody would know.
   const std::wstring self = p_.process.ModuleFileName();
   if (self.empty()) return ArmResult::SelfPathUnknown;
   // Whatever the program was started from (a USB stick, a share, Downloads)
-  // may be gone or replaced by the next logon.
+  // may be gone or replaced by the next logon. The copy is taken from the
+  // program's own file, held since the start, not from its path, which its
+  // user could have put another file at.
   const std::wstring copy = CopyPath();
-  const bool copied = !copy.empty() && !EqualsIgnoringAsciiCase(self, copy);
-  if (copy.empty() || (copied && !p_.files.Copy(self, copy))) return ArmResult::CopyFailed;
+  if (copy.empty()) return ArmResult::CopyFailed;
+  const bool copied = !EqualsIgnoringAsciiCase(self, copy);
+  if (copied) {
+    const FileStatus status = p_.files.CopyHeldProgram(copy);
+    if (status == FileStatus::Refused) return ArmResult::Refused;
+    if (status != FileStatus::Ok) return ArmResult::CopyFailed;
+  }
 
   // Removing the threat's values is never harmful, so it comes first: what
   // fails after it leaves no value of ours.
@@ -116,7 +133,7 @@ ArmResult Eradication::Arm(const std::wstring& threatFile) {
   std::wstring command = L"\"";
   command += copy;
   command += L"\" ";
-  command += threatFile;
+  command += half.threatFile;
   ok = ok && WriteRegString(p_.registry, RegRoot::LocalMachine, RunKey, threat_.RunValueName, command);
   if (!ok) {
     if (copied) p_.files.Delete(copy);
@@ -128,17 +145,24 @@ ArmResult Eradication::Arm(const std::wstring& threatFile) {
   return ArmResult::Armed;
 }
 
-bool Eradication::DeleteThreat(const std::wstring& path, bool* isThreat) {
-  // Only a file that carries the threat's signature is ever touched,
-  // whatever path it was given.
-  const std::optional<std::uint64_t> size = p_.files.SizeOf(path);
-  const bool threat = size && HasThreatSignature(threat_, path, *size);
-  if (isThreat != nullptr) *isThreat = threat;
-  if (!threat) return false;
-  // The threat marks its file read-only, which refuses a delete now and
-  // may refuse the one at the restart.
-  p_.files.ClearAttributes(path);
-  return p_.files.Delete(path);
+FileOutcome Eradication::RemoveThreatFile(const Half& half) {
+  switch (p_.files.DeleteOfSize(half.threatFile, static_cast<std::uint64_t>(threat_.ThreatSize))) {
+    case FileStatus::Ok:
+      return FileOutcome::Deleted;
+    case FileStatus::NotFound:
+      return FileOutcome::NotThreat;
+    case FileStatus::Refused:
+      return FileOutcome::Refused;
+    case FileStatus::Failed:
+      return FileOutcome::Failed;
+    case FileStatus::InUse:
+      break;
+  }
+  // A running threat holds its file. It marks the file read-only, which
+  // would make the deletion at the restart fail too.
+  p_.files.ClearAttributes(half.threatFile);
+  return p_.files.DeleteAtRestart(half.realFile, half.nativeView) ? FileOutcome::DeletedAtRestart
+                                                                  : FileOutcome::Refused;
 }
 
 RegStatus Eradication::DeleteValue(RegRoot root, const wchar_t* subKey) {
@@ -147,35 +171,36 @@ RegStatus Eradication::DeleteValue(RegRoot root, const wchar_t* subKey) {
   return opened.key->DeleteValue(threat_.RunValueName);
 }
 
-bool Eradication::RemoveRunValues() {
-  bool ok = true;
-  for (std::size_t i = 0; i < count_; ++i) {
-    const Half& half = halves_[i];
-    // Only a value that really went counts for this program's own half, as
-    // it always has; in the 64-bit half an absent value is what arming left.
-    const RegStatus status = DeleteValue(half.root, RunKey);
-    ok = ok && (half.root == RegRoot::LocalMachine ? status == RegStatus::Ok : Removed(status));
-    DeleteValue(half.root, RunServicesKey);
+bool ValueRemoval::AllGone() const {
+  for (int i = 0; i < 2; ++i) {
+    if (!Removed(run[i]) || !Removed(runServices[i])) return false;
   }
-  return ok;
+  return true;
 }
 
-bool Eradication::RemoveValues(const wchar_t* separator, std::wstring& failed) {
-  bool ok = true;
+bool ValueRemoval::RunValueDeleted() const { return run[0] == RegStatus::Ok && Removed(run[1]); }
+
+ValueRemoval Eradication::RemoveStartupValues() {
+  ValueRemoval removal;
   for (std::size_t i = 0; i < count_; ++i) {
-    const Half& half = halves_[i];
-    for (const wchar_t* subKey : {RunKey, RunServicesKey}) {
-      if (Removed(DeleteValue(half.root, subKey))) continue;
-      ok = false;
-      failed += separator;
-      failed += L"HKEY_LOCAL_MACHINE\\";
-      failed += subKey;
-      failed += L"\\";
-      failed += threat_.RunValueName;
-      failed += half.mark;
+    removal.run[i] = DeleteValue(halves_[i].root, RunKey);
+    removal.runServices[i] = DeleteValue(halves_[i].root, RunServicesKey);
+  }
+  return removal;
+}
+
+void Eradication::AppendStayingValues(const ValueRemoval& removal, const wchar_t* separator, std::wstring& text) const {
+  for (std::size_t i = 0; i < count_; ++i) {
+    for (const auto& [subKey, status] : {std::pair{RunKey, removal.run[i]}, {RunServicesKey, removal.runServices[i]}}) {
+      if (Removed(status)) continue;
+      text += separator;
+      text += L"HKEY_LOCAL_MACHINE\\";
+      text += subKey;
+      text += L"\\";
+      text += threat_.RunValueName;
+      text += halves_[i].mark;
     }
   }
-  return ok;
 }
 
 }  // namespace kolvane

@@ -17,49 +17,73 @@ struct Half {
   RegRoot root = RegRoot::LocalMachine;
   std::wstring threatFile;    // the threat's file as this program reaches it
   std::wstring shownFile;     // the same file as a user finds it
+  std::wstring realFile;      // where it really lies, for the restart's list
+  bool nativeView = false;    // realFile names the file as 64-bit programs see it
   const wchar_t* mark = L"";  // added to a name in the 64-bit half
 };
 
 enum class ArmResult { Armed, SelfPathUnknown, CopyFailed, Refused };
 
+// What became of a threat file the eradication was asked to remove.
+enum class FileOutcome {
+  NotThreat,         // no file with the threat's signature there: untouched
+  Deleted,           // gone now
+  DeletedAtRestart,  // in use: the system deletes it at the next restart
+  Refused,           // this process lacks the rights to delete or schedule it
+  Failed,
+};
+
+// The threat's start-up values after a removal: a status for each half's
+// Run and RunServices value.
+struct ValueRemoval {
+  RegStatus run[2] = {RegStatus::Ok, RegStatus::Ok};
+  RegStatus runServices[2] = {RegStatus::Ok, RegStatus::Ok};
+  // Every value is gone (one that was not there counts as gone).
+  bool AllGone() const;
+  // The purge's registry line: this program's own Run value was really
+  // deleted, and the 64-bit half's is gone too.
+  bool RunValueDeleted() const;
+};
+
 class Eradication {
  public:
   Eradication(Platform p, const ThreatProfile& threat, const std::wstring& systemDir, const std::wstring& windowsDir);
 
+  Platform& platform() { return p_; }
   // This program's half is the first; a 64-bit Windows has a second.
   std::size_t HalfCount() const { return count_; }
   const Half& HalfAt(std::size_t i) const { return halves_[i]; }
+  // The half in which path names the threat's file, if any: the only
+  // places whose file the eradication ever deletes.
+  const Half* HalfOf(const std::wstring& path) const;
   // The halves whose system directory holds a file with the threat's
   // signature, one bit each (bit i for HalfAt(i)). Reading the size needs
   // no read access to the file.
   unsigned FindThreat();
   // The threat's files as a user finds them, each after the separator.
   void AppendShownFiles(unsigned halves, const wchar_t* separator, std::wstring& text) const;
-  // Makes the next logon start the purge of threatFile from a copy of this
-  // program that only administrators can change, instead of the threat:
-  // the threat's Run value names the copy, its RunServices value is
-  // emptied, the 64-bit half's values go, and a record that Windows should
-  // skip the value goes too. When it fails, no value of ours and no copy
-  // is left.
-  ArmResult Arm(const std::wstring& threatFile);
-  // Deletes a file if it carries the threat's signature; anything else is
-  // left exactly as it is. True when it is gone.
-  bool DeleteThreat(const std::wstring& path, bool* isThreat = nullptr);
-  // Deletes the Run value of every half and says whether that worked (a
-  // value that is not there counts as removed); the RunServices values go
-  // too, unreported.
-  bool RemoveRunValues();
-  // Deletes the start-up values of every half; the full name of each value
-  // that stays is appended to failed, after the separator. True when all
-  // are gone.
-  bool RemoveValues(const wchar_t* separator, std::wstring& failed);
+
+  // Makes the next logon start the purge of the half's threat file from a
+  // copy of this program that only administrators can change, instead of
+  // the threat: the threat's Run value names the copy, its RunServices
+  // value is emptied, the 64-bit half's values go, and a record that
+  // Windows should skip the value goes too. When it fails, no value of ours
+  // and no copy is left.
+  ArmResult Arm(const Half& half);
+  // Deletes the half's threat file if it carries the threat's signature;
+  // one that is in use is cleared of its attributes and deleted by the
+  // system at the next restart. Any other file is left exactly as it is.
+  FileOutcome RemoveThreatFile(const Half& half);
+  // Deletes the threat's Run and RunServices values in every half.
+  ValueRemoval RemoveStartupValues();
+  // The full name of each value that stays, each after the separator.
+  void AppendStayingValues(const ValueRemoval& removal, const wchar_t* separator, std::wstring& text) const;
+
   // Where the arming puts this program, and whether this process is that copy.
   std::wstring CopyPath() const;
   bool RunsFromCopy();
   // The copy leaves: now, or at the next restart when it is running.
   void RemoveCopy();
-  // The half in which path names the threat's file, if any.
-  const Half* HalfOf(const std::wstring& path) const;
 
  private:
   RegStatus DeleteValue(RegRoot root, const wchar_t* subKey);

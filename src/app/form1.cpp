@@ -30,10 +30,11 @@ Form1::AfterLoad Form1::Form_Load() {
   view_.SetText(Control::Form1, text::CaptionPrefix + Threat.ThreatName);
   Infected = 0;
   argumentText_ = ArgumentText(p_.process.CommandLine());
+  startedForRights_ = TakeElevatedMark(argumentText_);
   CommandArg = UnquotedPath(argumentText_);
   if (SwitchRequest request; ParseSwitch(argumentText_, request)) {
     Eradication machine = Machine();
-    p_.process.EndProcess(RunSwitch(request, machine, p_));
+    p_.process.EndProcess(RunSwitch(request, machine));
     return AfterLoad::ProcessEnded;
   }
   // Any other argument starts the purge, even "" that names no path.
@@ -42,13 +43,14 @@ Form1::AfterLoad Form1::Form_Load() {
     return AfterLoad::ProcessEnded;
   }
   // With a limited token every change would be refused: ask for
-  // administrator rights once, before the user meets a refusal. The copy
-  // that request starts never asks again.
-  if (p_.process.ElevationState() == Elevation::CanBeElevated && !p_.process.StartedByElevationRequest() &&
-      p_.process.RelaunchElevated(L"") == RelaunchResult::Started) {
+  // administrator rights once, before the user meets a refusal.
+  if (AskForRights(ElevatedMark) == RelaunchResult::Started) {
     p_.process.EndProcess(0);
     return AfterLoad::ProcessEnded;
   }
+  // The arming copies this very file: nobody may change or replace it
+  // while the window is open.
+  p_.files.HoldProgramFile(p_.process.ModuleFileName());
   std::wstring about = text::AboutStart;
   about += Threat.ThreatName;
   about += text::AboutBody;
@@ -103,7 +105,7 @@ void Form1::Command2_Click() {
   // itself.
   Eradication machine = Machine();
   const unsigned found = machine.FindThreat();
-  switch (machine.Arm(machine.HalfAt(found == 2 ? 1 : 0).threatFile)) {
+  switch (machine.Arm(machine.HalfAt(found == 2 ? 1 : 0))) {
     case ArmResult::Armed:
       break;
     case ArmResult::SelfPathUnknown:
@@ -135,60 +137,72 @@ void Form1::CountDown(double seconds) {
 
 void Form1::Command3_Click() {
   if (countingDown_) return;
+  Eradication machine = Machine();
+  const ValueRemoval removal = machine.RemoveStartupValues();
+  if (removal.AllGone()) {
+    p_.dialogs.ShowMessage(text::RestoreDone);
+    return;
+  }
   std::wstring failed = text::RestoreFailed;
-  p_.dialogs.ShowMessage(Machine().RemoveValues(text::NewLine, failed) ? std::wstring(text::RestoreDone) : failed);
+  machine.AppendStayingValues(removal, text::NewLine, failed);
+  p_.dialogs.ShowMessage(failed);
+}
+
+RelaunchResult Form1::AskForRights(const std::wstring& arguments) {
+  if (startedForRights_ || p_.process.ElevationState() != Elevation::CanBeElevated) return RelaunchResult::Failed;
+  return p_.process.RelaunchElevated(arguments);
+}
+
+bool Form1::PurgeFile(Eradication& machine, const Half* half, const std::wstring& shownFile, std::wstring& log) {
+  log += text::LogFile;
+  log += shownFile;
+  log += text::LogDots;
+  const FileOutcome outcome = half == nullptr ? FileOutcome::NotThreat : machine.RemoveThreatFile(*half);
+  log += outcome == FileOutcome::Deleted ? text::Success : text::Failure;
+  log += text::NewLine;
+  if (outcome == FileOutcome::DeletedAtRestart) {
+    log += text::LogDeleteAtRestart;
+    log += text::NewLine;
+  }
+  return outcome == FileOutcome::Deleted;
 }
 
 void Form1::Basmi() {
   // Started from the Run value under UAC, the program has the user's limited
-  // rights and could delete nothing: ask for administrator rights once. If the
-  // user declines, purge as we are and report what failed.
-  bool declined = false;
-  if (p_.process.ElevationState() == Elevation::CanBeElevated && !p_.process.StartedByElevationRequest()) {
-    const RelaunchResult relaunch = p_.process.RelaunchElevated(argumentText_);
-    if (relaunch == RelaunchResult::Started) {
-      p_.process.EndProcess(0);
-      return;
-    }
-    declined = relaunch == RelaunchResult::Declined;
+  // rights and could delete nothing: ask for administrator rights once. If
+  // the user declines, purge as we are and report what failed.
+  std::wstring relaunch = ElevatedMark;
+  relaunch += L' ';
+  relaunch += argumentText_;
+  const RelaunchResult rights = AskForRights(relaunch);
+  if (rights == RelaunchResult::Started) {
+    p_.process.EndProcess(0);
+    return;
   }
 
   Eradication machine = Machine();
   std::wstring log = std::wstring(text::LogHeader) + text::NewLine;
   log += text::LogRegistry;
-  const bool runValueGone = machine.RemoveRunValues();
+  const bool runValueGone = machine.RemoveStartupValues().RunValueDeleted();
   log += runValueGone ? text::Success : text::Failure;
   log += text::NewLine;
 
-  // One file line: the file as a user finds it, and whether it went.
-  auto purgeFile = [&](const std::wstring& target) {
-    const Half* half = machine.HalfOf(target);
-    log += text::LogFile;
-    log += half != nullptr && half->root == RegRoot::LocalMachine64 ? half->shownFile : target;
-    log += text::LogDots;
-    bool isThreat = false;
-    const bool deleted = machine.DeleteThreat(target, &isThreat);
-    log += deleted ? text::Success : text::Failure;
-    log += text::NewLine;
-    // A running threat holds its file open; Windows deletes it at the next
-    // restart, before any start-up program runs.
-    if (isThreat && !deleted && p_.files.DeleteAtRestart(target)) {
-      log += text::LogDeleteAtRestart;
-      log += text::NewLine;
-    }
-    return deleted;
-  };
-  bool allDone = purgeFile(CommandArg) && runValueGone;
+  // Only the threat's own places: a path anywhere else gets its line and
+  // is left alone, whatever lies there.
+  const Half* named = machine.HalfOf(CommandArg);
+  const bool in64 = named != nullptr && named->root == RegRoot::LocalMachine64;
+  bool allDone = PurgeFile(machine, named, in64 ? named->shownFile : CommandArg, log) && runValueGone;
   // The threat's file in the other half of a 64-bit Windows goes too.
-  if (const Half* named = machine.HalfOf(CommandArg)) {
+  if (named != nullptr) {
     const unsigned found = machine.FindThreat();
     for (std::size_t i = 0; i < machine.HalfCount(); ++i) {
       const Half& half = machine.HalfAt(i);
-      if (&half != named && (found & (1u << i)) != 0) allDone = purgeFile(half.threatFile) && allDone;
+      if (&half != named && (found & (1u << i)) != 0)
+        allDone = PurgeFile(machine, &half, half.shownFile, log) && allDone;
     }
   }
   // The Run value still starts this purge at the next logon.
-  if (declined && !allDone) {
+  if (rights == RelaunchResult::Declined && !allDone) {
     log += text::LogElevationDeclined;
     log += text::NewLine;
   }

@@ -49,11 +49,20 @@ class Form1 {
   // The machine as the eradication sees it, with the directories found so far.
   Eradication Machine() { return Eradication(p_, Threat, SystemDir, WindowsDir); }
   void CountDown(double seconds);
+  // Starts this program again with administrator rights where the system
+  // can give them and this process was not itself started so.
+  RelaunchResult AskForRights(const std::wstring& arguments);
+  // Removes the half's threat file (none: the argument names no threat's
+  // place, and nothing is touched), adds the purge's line for it, shown as
+  // shownFile, and says whether the file is gone.
+  bool PurgeFile(Eradication& machine, const Half* half, const std::wstring& shownFile, std::wstring& log);
 
   Platform p_;
   FormView& view_;
   // The argument exactly as the command line gave it, for a relaunch.
   std::wstring argumentText_;
+  // Started by a request for administrator rights: never asks again.
+  bool startedForRights_ = false;
   // Until the restart, nothing may disarm or arm again.
   bool countingDown_ = false;
 };

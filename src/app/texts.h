@@ -65,16 +65,14 @@ inline constexpr char Usage[] =
     "Tanpa jendela, tanpa pertanyaan, tanpa restart.";
 inline constexpr wchar_t RunNotFound[] = L"tidak ditemukan";
 inline constexpr wchar_t RunFound[] = L"ditemukan:";
+// /basmi: what became of the files and the values.
 inline constexpr wchar_t RunRemovedNow[] = L"; file dan registry dihapus";
-// The file went but a value stays: RunRefused follows.
-inline constexpr wchar_t RunFileRemoved[] = L"; file dihapus; ";
-inline constexpr wchar_t RunArmed[] = L"; file sedang dipakai, dihapus setelah restart";
-inline constexpr wchar_t RunInUse[] = L"; file sedang dipakai";
+inline constexpr wchar_t RunFileRemoved[] = L"; file dihapus";
+inline constexpr wchar_t RunFileAtRestart[] = L"; file sedang dipakai, dihapus setelah restart";
+inline constexpr wchar_t RunValuesGone[] = L"; registry dihapus";
 inline constexpr wchar_t RunValuesRemoved[] = L"registry dikembalikan";
 // Followed by the values that stay.
 inline constexpr wchar_t RunRefused[] = L"akses ditolak:";
-inline constexpr wchar_t RunArmRefused[] = L"; akses ditolak: registry";
-inline constexpr wchar_t RunCopyFailed[] = L"; program tidak dapat disalin";
 
 // The program cannot go on.
 inline constexpr wchar_t WindowFailed[] = L"Jendela program tidak dapat dibuat.";

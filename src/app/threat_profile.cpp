@@ -15,11 +15,4 @@ bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
   return true;
 }
 
-bool HasThreatSignature(const ThreatProfile& threat, const std::wstring& path, std::uint64_t size) {
-  const std::size_t slash = path.find_last_of(L"\\/");
-  const std::size_t name = slash == std::wstring::npos ? 0 : slash + 1;
-  return EqualsIgnoringAsciiCase({path.c_str() + name, path.size() - name}, threat.ThreatFile) &&
-         size == static_cast<std::uint64_t>(threat.ThreatSize);
-}
-
 }  // namespace kolvane

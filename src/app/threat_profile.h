@@ -26,8 +26,4 @@ inline constexpr wchar_t RunServicesKey[] = L"Software\\Microsoft\\Windows\\Curr
 // Windows compares file names and switches without regard to letter case.
 bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b);
 
-// True when path names a file called like the threat's file (letter case
-// ignored) and size is exactly the threat's size.
-bool HasThreatSignature(const ThreatProfile& threat, const std::wstring& path, std::uint64_t size);
-
 }  // namespace kolvane

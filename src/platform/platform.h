@@ -41,26 +41,47 @@ class Registry {
   virtual OpenedKey Create(RegRoot root, const std::wstring& subKey) = 0;
 };
 
+// Outcome of a request on a file, reduced to what the program acts on.
+enum class FileStatus {
+  Ok,
+  NotFound,  // no such file, or not the file asked for
+  InUse,     // another program holds it open or runs from it
+  Refused,   // access denied: this process lacks the rights
+  Failed,
+};
+
 class Files {
  public:
   virtual ~Files() = default;
   // Size of a regular file; nothing when it does not exist, is a directory
   // or cannot be opened.
   virtual std::optional<std::uint64_t> SizeOf(const std::wstring& path) = 0;
+  // Deletes the regular file at path if it is exactly size bytes long, or
+  // says NotFound. One open of the file serves the check, the clearing of
+  // the attributes that refuse a deletion (read-only, hidden, system) and
+  // the deletion, so nothing can be put in its place between them.
+  virtual FileStatus DeleteOfSize(const std::wstring& path, std::uint64_t size) = 0;
   // True when the file was deleted.
   virtual bool Delete(const std::wstring& path) = 0;
   // Has the system delete the file at the next restart, before any start-up
-  // program runs; true when that was arranged.
-  virtual bool DeleteAtRestart(const std::wstring& path) = 0;
+  // program runs; true when that was arranged. The path goes into the
+  // system's list as written; with nativeView it names the file as 64-bit
+  // programs see it (no redirection of System32 for a 32-bit program), as
+  // the system reads that list.
+  virtual bool DeleteAtRestart(const std::wstring& path, bool nativeView) = 0;
   // Clears the read-only, hidden and system attributes, which keep a file
   // from being deleted (a file about to be deleted may lose the others too).
   virtual void ClearAttributes(const std::wstring& path) = 0;
   // Gives a file another name, replacing any file of that name; a running
   // program's file may be renamed though not deleted. True when it moved.
   virtual bool Move(const std::wstring& from, const std::wstring& to) = 0;
-  // Copies a file over any file of that name; the copy is a plain file that
-  // can be deleted. True when the copy is complete.
-  virtual bool Copy(const std::wstring& from, const std::wstring& to) = 0;
+  // Opens this program's own file (its path) and keeps it open, refusing
+  // writes, renames and deletions by anyone, for the life of the process.
+  virtual void HoldProgramFile(const std::wstring& path) = 0;
+  // Copies the held program file, byte for byte, over any file at to
+  // (read-only or hidden included); the copy is a plain file. Failed when
+  // nothing is held.
+  virtual FileStatus CopyHeldProgram(const std::wstring& to) = 0;
   // Appends one line (a line end is added) to a text file, creating it if
   // needed; true when the whole line was written.
   virtual bool AppendLine(const std::wstring& path, const std::wstring& line) = 0;
@@ -96,12 +117,8 @@ class Process {
   virtual std::wstring CommandLine() = 0;
   virtual Elevation ElevationState() = 0;
   // Starts this program again with administrator rights and the given
-  // argument text; the system asks the user first. The new process knows
-  // it was started so (StartedByElevationRequest).
+  // argument text; the system asks the user first.
   virtual RelaunchResult RelaunchElevated(const std::wstring& arguments) = 0;
-  // True in a process that RelaunchElevated started: it never asks again,
-  // even where its token is still limited.
-  virtual bool StartedByElevationRequest() = 0;
   // Ends the process at once with this exit code. Only the fake returns.
   virtual void EndProcess(int exitCode) = 0;
 };

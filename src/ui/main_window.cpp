@@ -180,7 +180,22 @@ void MainWindow::OnCreate() {
 }
 
 void MainWindow::OnSize(UINT state) {
-  if (state != SIZE_MINIMIZED && form_ != nullptr) form_->Form_Resize();
+  if (state == SIZE_MINIMIZED) {
+    // Minimised, the window shows no control, so none may take a key: as
+    // Windows does for an active minimised window, the focus goes, and
+    // comes back when the window is restored.
+    HWND focus = ::GetFocus();
+    if (focus != nullptr && ::IsChild(hwnd_, focus)) {
+      focus_ = focus;
+      ::SetFocus(nullptr);
+    }
+    return;
+  }
+  if (form_ != nullptr) form_->Form_Resize();
+  // Restored while active: the control that had the focus gets it back.
+  if (::GetActiveWindow() == hwnd_ && !::IsChild(hwnd_, ::GetFocus()) && focus_ != nullptr && ::IsWindow(focus_)) {
+    ::SetFocus(focus_);
+  }
 }
 
 void MainWindow::OnCommand(int id, int code, HWND control) {
@@ -225,7 +240,9 @@ bool MainWindow::OnActivate(UINT state) {
     if (focus != nullptr && ::IsChild(hwnd_, focus)) focus_ = focus;
     return false;
   }
-  if (focus_ == nullptr || !::IsWindow(focus_)) return false;
+  // A minimised window shows no control: Enter must not press one. The
+  // focus comes back when the window is restored (OnSize).
+  if (focus_ == nullptr || !::IsWindow(focus_) || ::IsIconic(hwnd_)) return false;
   ::SetFocus(focus_);
   return true;
 }

@@ -1,5 +1,5 @@
-// Whatever the command line says, only a file with the threat's signature
-// is ever deleted, and the log says "Gagal" where nothing was deleted.
+// Whatever the command line says, only the threat's own file is ever
+// deleted, and the log says "Gagal" where nothing was deleted.
 #include <gtest/gtest.h>
 
 #include "app/threat_profile.h"
@@ -16,6 +16,8 @@ constexpr DWORD kThreatSize = 110592;
 class BadInput : public ::testing::Test {
  protected:
   void TearDown() override {
+    ::SetFileAttributesW(ThreatPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(ThreatPath().c_str());
     for (auto it = made.rbegin(); it != made.rend(); ++it) {
       ::DeleteFileW(it->c_str());
       ::RemoveDirectoryW(it->c_str());
@@ -69,60 +71,49 @@ TEST_F(BadInput, BlanksAloneStartTheWindow) {
   EXPECT_TRUE(app.WaitForExit(kTimeoutMs));
 }
 
-TEST_F(BadInput, NothingButTheThreatIsDeleted) {
+TEST_F(BadInput, NothingButTheThreatInItsOwnPlaceIsDeleted) {
+  // Anybody can start the program with a path, and it runs with
+  // administrator rights: a file of the threat's name and size anywhere
+  // else stays, and so does everything else.
   const std::wstring dir = Temp();
   const std::wstring threat = File(dir + L"\\ssvchost.exe", kThreatSize);
   const std::wstring other = File(dir + L"\\notes.exe", kThreatSize);
   const std::wstring shorter = File(Dir(dir + L"\\short") + L"\\ssvchost.exe", kThreatSize - 1);
   const std::wstring directory = Dir(dir + L"\\ssvchost.exe.d");
-  for (const std::wstring& arg : {dir + L"\\missing.exe", other, shorter, directory, dir + L"\\ssvch*.exe",
-                                  dir + L"\\ssvch?st.exe", dir + L"\\*", threat + L":stream"}) {
+  const std::wstring blanks = File(Dir(dir + L"\\Program Files") + L"\\ssvchost.exe", kThreatSize);
+  const std::wstring unicode =
+      File(Dir(dir + L"\\\u041f\u0451\u0442\u0440 \u6771\u4eac") + L"\\ssvchost.exe", kThreatSize);
+  std::wstring deep = dir;
+  while (deep.size() < 280) deep = Dir(deep + L"\\" + std::wstring(60, L'd'));
+  const std::wstring longPath = deep + L"\\ssvchost.exe";
+  File(L"\\\\?\\" + longPath, kThreatSize);
+  for (const std::wstring& arg :
+       {dir + L"\\missing.exe", threat, other, shorter, directory, dir + L"\\ssvch*.exe", dir + L"\\ssvch?st.exe",
+        dir + L"\\*", threat + L":stream", blanks, unicode, longPath}) {
     EXPECT_NE(Purge(arg).find(FileLine(arg, L"Gagal")), std::wstring::npos) << "argument " << arg.size();
   }
-  for (const std::wstring& path : {threat, other, shorter, directory}) {
+  EXPECT_NE(Purge(L"\"" + blanks + L"\"").find(FileLine(blanks, L"Gagal")), std::wstring::npos);
+  for (const std::wstring& path : {threat, other, shorter, directory, blanks, unicode, L"\\\\?\\" + longPath}) {
     EXPECT_TRUE(FileExists(path)) << path.size();
   }
 }
 
-TEST_F(BadInput, QuotedPathWithBlanks) {
-  const std::wstring threat = File(Dir(Temp() + L"\\Program Files") + L"\\ssvchost.exe", kThreatSize);
-  EXPECT_NE(Purge(L"\"" + threat + L"\"").find(FileLine(threat, L"Sukses")), std::wstring::npos);
-  EXPECT_FALSE(FileExists(threat));
-}
-
-TEST_F(BadInput, PathOutsideTheAnsiCodePage) {
-  const std::wstring threat =
-      File(Dir(Temp() + L"\\\u041f\u0451\u0442\u0440 \u6771\u4eac") + L"\\ssvchost.exe", kThreatSize);
-  EXPECT_NE(Purge(threat).find(FileLine(threat, L"Sukses")), std::wstring::npos);
-  EXPECT_FALSE(FileExists(threat));
-}
-
-TEST_F(BadInput, PathLongerThanMaxPath) {
-  std::wstring dir = Temp();
-  while (dir.size() < 280) dir = Dir(dir + L"\\" + std::wstring(60, L'd'));
-  const std::wstring threat = dir + L"\\ssvchost.exe";
-  File(L"\\\\?\\" + threat, kThreatSize);
-  ASSERT_TRUE(FileExists(L"\\\\?\\" + threat));
-  const std::wstring log = Purge(threat);
-  // Either outcome is honest, as long as the log matches the disk.
-  const bool gone = !FileExists(L"\\\\?\\" + threat);
-  EXPECT_NE(log.find(FileLine(threat, gone ? L"Sukses" : L"Gagal")), std::wstring::npos);
-}
-
-TEST_F(BadInput, ThreatInUseIsDeletedAtTheNextRestart) {
-  const std::wstring threat = File(Temp() + L"\\ssvchost.exe", kThreatSize);
-  HANDLE holder = ::CreateFileW(threat.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+TEST_F(BadInput, HeldReadOnlyThreatIsDeletedAtTheNextRestart) {
+  PlantFile(ThreatPath(), kThreatSize);
+  ASSERT_TRUE(::SetFileAttributesW(ThreatPath().c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM));
+  HANDLE holder = ::CreateFileW(ThreatPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-  const std::wstring log = Purge(threat);
+  const std::wstring log = Purge(ThreatPath());
   ::CloseHandle(holder);
-  EXPECT_NE(
-      log.find(FileLine(threat, L"Gagal") + L"            File akan dihapus saat komputer di-restart berikutnya\r\n"),
-      std::wstring::npos);
-  ASSERT_TRUE(FileExists(threat));
-
+  EXPECT_NE(log.find(FileLine(ThreatPath(), L"Gagal") +
+                     L"            File akan dihapus saat komputer di-restart berikutnya\r\n"),
+            std::wstring::npos);
+  ASSERT_TRUE(FileExists(ThreatPath()));
+  // A read-only file would stay at the restart.
+  EXPECT_EQ(::GetFileAttributesW(ThreatPath().c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
   ASSERT_TRUE(RunWineboot());
-  EXPECT_FALSE(FileExists(threat));
+  EXPECT_FALSE(FileExists(ThreatPath()));
 }
 
 // What the C++ library would throw ends the release's process with a

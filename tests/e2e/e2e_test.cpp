@@ -111,6 +111,14 @@ TEST_F(EndToEnd, EradicationAcrossARestart) {
   // skip the value the arming writes. Wine keeps the record but ignores it.
   SetValue(kApproved, L"ssvchost", L"disabled");
   SetValue(kApproved, L"other", L"disabled");
+  // A copy an earlier run left read-only and hidden is replaced.
+  PlantFile(CopyPath(), 10);
+  ::SetFileAttributesW(CopyPath().c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+  // Whoever started the program cannot put another file in its place:
+  // the copy the Run value starts is the program that was started.
+  const std::wstring moved = ProgramPath() + L".moved";
+  EXPECT_FALSE(::MoveFileW(ProgramPath().c_str(), moved.c_str()));
+  if (FileExists(moved)) ::MoveFileW(moved.c_str(), ProgramPath().c_str());
   ASSERT_TRUE(ClickButton(form, L"Scan Windows Anda"));
   Answer(app.pid(), L"Komputer Anda Terinfeksi Virus Backdoor.Helios.B");
 
@@ -123,6 +131,7 @@ TEST_F(EndToEnd, EradicationAcrossARestart) {
   ASSERT_TRUE(ReadValue(RunKey, L"ssvchost", &run));
   EXPECT_EQ(run, L"\"" + CopyPath() + L"\" " + ThreatPath());
   EXPECT_TRUE(FileExists(CopyPath())) << "the Run value must start a copy that is there at the next logon";
+  EXPECT_TRUE(ReadFileText(CopyPath()) == ReadFileText(ProgramPath())) << "the copy is the program, byte for byte";
   EXPECT_FALSE(ReadValue(kApproved, L"ssvchost")) << "Windows would skip the purge";
   EXPECT_TRUE(ReadValue(kApproved, L"other"));
   DeleteValue(kApproved, L"other");
@@ -248,6 +257,32 @@ TEST_P(BothHalves, EradicationAcrossARestart) {
     EXPECT_FALSE(ReadValue(RunKey, L"ssvchost", nullptr, view)) << view;
     EXPECT_FALSE(ReadValue(RunServicesKey, L"ssvchost", nullptr, view)) << view;
   }
+}
+
+// The system applies its list of deletions at the restart as a 64-bit
+// program: a deletion of the 32-bit half's held threat must not land on a
+// file of the same name in the 64-bit System32.
+using ThreatInWow64 = BothHalves;
+TEST_F(ThreatInWow64, ARestartDeletesTheHeldThreatInItsOwnHalfOnly) {
+  PlantFile(ThreatPath(), kThreatSize);
+  PlantFile(threat64, 10);
+  SetValue(RunKey, L"ssvchost", ThreatPath());
+  const HANDLE held = ::CreateFileW(ThreatPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  {
+    App app(ThreatPath());
+    HWND log = WaitForMessageBox(app.pid(), L"", 3 * kTimeoutMs);
+    ASSERT_NE(log, nullptr);
+    EXPECT_EQ(MessageBoxText(log), PurgeLog(L"Sukses", ThreatPath(), L"Gagal") +
+                                       L"            File akan dihapus saat komputer di-restart berikutnya\r\n");
+    PressOk(log);
+    EXPECT_TRUE(app.WaitForExit(kTimeoutMs));
+  }
+  ::CloseHandle(held);
+  ASSERT_TRUE(RunWineboot());
+  EXPECT_FALSE(FileExists(ThreatPath()));
+  EXPECT_TRUE(FileExists(threat64)) << "the 64-bit half's other file was deleted";
 }
 
 INSTANTIATE_TEST_SUITE_P(ThreatIn, BothHalves, ::testing::Values(false, true),

@@ -89,12 +89,14 @@ TEST_F(Switches, ScanAndRemoveSayWhatTheyFoundByExitCode) {
                                       "/remove\tregistry dikembalikan\t0"}));
 }
 
-TEST_F(Switches, BasmiRemovesNowOrArmsForTheNextRestart) {
+TEST_F(Switches, BasmiRemovesNowOrAtTheRestartWithNothingLeftForALogon) {
   EXPECT_EQ(Run(L"/basmi"), 0u) << "nothing found";
   EXPECT_FALSE(ReadValue(RunKey, L"ssvchost"));
 
-  // The threat running holds its file: armed, the restart is the tool's.
+  // The threat runs and holds its read-only file: the system deletes it at
+  // the restart, the values go now, and no logon has anything to do.
   PlantThreat();
+  ASSERT_TRUE(::SetFileAttributesW(ThreatPath().c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
   {
     const HANDLE held = ::CreateFileW(ThreatPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -102,27 +104,28 @@ TEST_F(Switches, BasmiRemovesNowOrArmsForTheNextRestart) {
     EXPECT_EQ(Run(L"/basmi"), 3010u);
     ::CloseHandle(held);
   }
-  std::wstring run;
-  ASSERT_TRUE(ReadValue(RunKey, L"ssvchost", &run));
-  EXPECT_EQ(run, L"\"" + CopyPath() + L"\" " + ThreatPath());
-  EXPECT_TRUE(FileExists(CopyPath()));
-  std::wstring services = L"not empty";
-  EXPECT_TRUE(ReadValue(RunServicesKey, L"ssvchost", &services));
-  EXPECT_EQ(services, L"");
+  EXPECT_FALSE(ReadValue(RunKey, L"ssvchost"));
+  EXPECT_FALSE(ReadValue(RunServicesKey, L"ssvchost"));
+  EXPECT_FALSE(FileExists(CopyPath()));
   EXPECT_TRUE(FileExists(ThreatPath()));
+  ASSERT_TRUE(RunWineboot());
+  EXPECT_FALSE(FileExists(ThreatPath()));
+  EXPECT_EQ(WaitForMessageBox(0, L"", 1000), nullptr) << "a box after the restart";
 
-  // A start-up script after the restart, before anyone logs on: done now,
-  // read-only file and our own Run value included.
+  // A start-up script, nothing holds the file: done now, read-only file
+  // and our own Run value included.
+  PlantThreat();
+  SetValue(RunKey, L"ssvchost", L"\"" + CopyPath() + L"\" " + ThreatPath());
   ::SetFileAttributesW(ThreatPath().c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
   EXPECT_EQ(Run(L"/basmi"), 0u);
   EXPECT_FALSE(FileExists(ThreatPath()));
-  EXPECT_FALSE(FileExists(CopyPath()));
   EXPECT_FALSE(ReadValue(RunKey, L"ssvchost"));
   EXPECT_FALSE(ReadValue(RunServicesKey, L"ssvchost"));
   const std::string found = "/basmi\tditemukan: " + Narrow(ThreatPath());
-  EXPECT_EQ(LogLines(), (std::vector<std::string>{"/basmi\ttidak ditemukan\t0",
-                                                  found + "; file sedang dipakai, dihapus setelah restart\t3010",
-                                                  found + "; file dan registry dihapus\t0"}));
+  EXPECT_EQ(LogLines(),
+            (std::vector<std::string>{"/basmi\ttidak ditemukan\t0",
+                                      found + "; file sedang dipakai, dihapus setelah restart; registry dihapus\t3010",
+                                      found + "; file dan registry dihapus\t0"}));
 }
 
 TEST_F(Switches, AnyOtherArgumentIsStillAPathToPurge) {

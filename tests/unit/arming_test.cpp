@@ -75,14 +75,29 @@ TEST_F(ArmingTest, ProgramAlreadyInTheWindowsDirectoryIsNotCopied) {
 }
 
 TEST_F(ArmingTest, NothingIsArmedWhenTheCopyCannotBeMade) {
+  // A copy that fails, and one refused for lack of rights (UAC declined, a
+  // limited account on XP), which says to run the program as Administrator.
+  const std::pair<bool, std::wstring> cases[] = {
+      {false, L"Program ini tidak dapat disalin ke folder Windows, registry tidak diubah."},
+      {true, L"Registry tidak dapat diubah. Jalankan program ini sebagai Administrator."}};
+  for (const auto& [denied, message] : cases) {
+    m = {};
+    StartInfected();
+    (denied ? m.files.denied : m.files.refuseWrites).insert(copyPath);
+    const auto before = m.registry.keys;
+    form.Command2_Click();
+    EXPECT_EQ(m.dialogs.messages, std::vector<std::wstring>{message});
+    EXPECT_EQ(m.registry.keys, before);
+    EXPECT_EQ(m.clock.waits, 0);
+  }
+}
+
+TEST_F(ArmingTest, TheCopyIsTheProgramHeldSinceTheStartNotWhatItsPathHoldsNow) {
+  // The user who started it renames it and puts another file at its path.
   StartInfected();
-  m.files.refuseWrites.insert(copyPath);
-  const auto before = m.registry.keys;
+  m.files.files[m.process.moduleFileName] = 999;
   form.Command2_Click();
-  EXPECT_EQ(m.dialogs.messages,
-            std::vector<std::wstring>{L"Program ini tidak dapat disalin ke folder Windows, registry tidak diubah."});
-  EXPECT_EQ(m.registry.keys, before);
-  EXPECT_EQ(m.clock.waits, 0);
+  EXPECT_EQ(m.files.files.at(copyPath), kProgramSize);
 }
 
 TEST_F(ArmingTest, RunValueStartsThePurgeOfTheThreat) {

@@ -44,7 +44,7 @@ TEST_F(CommandModeTest, ScanChangesNothingAndSaysByItsCode) {
   EXPECT_TRUE(m.dialogs.messages.empty());
 }
 
-TEST_F(CommandModeTest, BasmiRemovesWhatNothingHoldsAndArmsTheRest) {
+TEST_F(CommandModeTest, BasmiRemovesNowOrAtTheRestartAndLeavesNothingForALogon) {
   // Not there: nothing is written.
   EXPECT_EQ(Run(L"/basmi"), 0);
   EXPECT_FALSE(m.registry.HasKey(RunKey));
@@ -63,28 +63,62 @@ TEST_F(CommandModeTest, BasmiRemovesWhatNothingHoldsAndArmsTheRest) {
   EXPECT_EQ(LogLine(),
             L"2026-12-08 09:05:07\tLAB-07\t/basmi\tditemukan: " + threatPath + L"; file dan registry dihapus\t0");
 
-  // The threat is running: armed as Basmi Virus arms, no countdown.
-  m = {};
-  PlantThreat();
-  m.files.locked.insert(threatPath);
-  EXPECT_EQ(Run(std::wstring(L"/basmi") + kLog), 3010);
-  EXPECT_EQ(m.registry.Value(RunKey, L"ssvchost"), runValue);
-  EXPECT_EQ(m.registry.Value(RunServicesKey, L"ssvchost"), L"");
-  EXPECT_EQ(m.clock.waits, 0);
-  EXPECT_TRUE(m.dialogs.messages.empty());
+  // The threat is running, in either half or both: the system deletes the
+  // read-only file at the restart by its real name, the values go now, and
+  // nothing is left for a logon: no Run value of ours, no copy, no box.
+  struct Case {
+    bool in32, in64;
+    std::vector<std::wstring> scheduled;
+  };
+  const Case cases[] = {
+      {true, false, {L"C:\\WINDOWS\\SysWOW64\\ssvchost.exe"}},
+      {false, true, {L"64:C:\\WINDOWS\\System32\\ssvchost.exe"}},
+      {true, true, {L"C:\\WINDOWS\\SysWOW64\\ssvchost.exe", L"64:C:\\WINDOWS\\System32\\ssvchost.exe"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.scheduled.back());
+    m = {};
+    PlantThreat();
+    PlantThreat64();
+    if (!c.in32) m.files.files.erase(threatPath);
+    if (!c.in64) m.files.files.erase(threat64);
+    for (const auto& [path, size] : m.files.files) {
+      m.files.locked.insert(path);
+      m.files.readOnly.insert(path);
+    }
+    EXPECT_EQ(Run(std::wstring(L"/basmi") + kLog), 3010);
+    EXPECT_EQ(m.files.deleteAtRestart, c.scheduled);
+    EXPECT_TRUE(m.files.readOnly.empty());
+    for (const std::wstring& key : {std::wstring(RunKey), std::wstring(RunServicesKey), fake::Key64(RunKey)}) {
+      EXPECT_FALSE(m.registry.HasValue(key, L"ssvchost")) << key;
+    }
+    EXPECT_EQ(m.files.files.count(copyPath), 0u);
+    EXPECT_EQ(m.clock.waits, 0);
+    EXPECT_TRUE(m.dialogs.messages.empty());
+  }
   EXPECT_EQ(LogLine(), L"2026-12-08 09:05:07\tLAB-07\t/basmi\tditemukan: " + threatPath +
-                           L"; file sedang dipakai, dihapus setelah restart\t3010");
+                           L" C:\\WINDOWS\\System32\\ssvchost.exe (64-bit); file sedang dipakai, dihapus setelah "
+                           L"restart; registry dihapus\t3010");
 }
 
-TEST_F(CommandModeTest, RefusalGivesFiveAndLeavesNothingHalfArmed) {
-  PlantThreat();
-  m.files.locked.insert(threatPath);
-  m.registry.denied.insert(RunKey);
-  EXPECT_EQ(Run(std::wstring(L"/basmi") + kLog), 5);
-  EXPECT_EQ(m.registry.Value(RunKey, L"ssvchost"), threatPath);
-  EXPECT_EQ(m.files.files.count(copyPath), 0u);
-  EXPECT_EQ(LogLine(), L"2026-12-08 09:05:07\tLAB-07\t/basmi\tditemukan: " + threatPath +
-                           L"; file sedang dipakai; akses ditolak: registry\t5");
+TEST_F(CommandModeTest, RefusalGivesFiveAndLeavesNothingHalfDone) {
+  // The file refused for lack of rights, or its deletion at the restart
+  // refused: nothing else changes.
+  for (const bool inUse : {false, true}) {
+    m = {};
+    PlantThreat();
+    if (inUse) {
+      m.files.locked.insert(threatPath);
+      m.files.canScheduleDeletes = false;
+    } else {
+      m.files.denied.insert(threatPath);
+    }
+    EXPECT_EQ(Run(std::wstring(L"/basmi") + kLog), 5);
+    EXPECT_EQ(m.registry.Value(RunKey, L"ssvchost"), threatPath);
+    EXPECT_EQ(m.files.files.count(threatPath), 1u);
+    EXPECT_EQ(LogLine(), L"2026-12-08 09:05:07\tLAB-07\t/basmi\tditemukan: " + threatPath + L"; akses ditolak: " +
+                             threatPath + L"\t5");
+  }
 
   // The file could go, a value could not: the log names the one that stays.
   m = {};

@@ -59,9 +59,37 @@ TEST_F(PurgeTest, MissingFileReadsGagal) {
 TEST_F(PurgeTest, LockedThreatFileIsDeletedAtTheNextRestart) {
   PlantThreat();
   m.files.locked.insert(threatPath);
+  // The threat marks its file read-only, which would keep it at the restart.
+  m.files.readOnly.insert(threatPath);
   EXPECT_EQ(Purge(threatPath), Log(L"Sukses", threatPath, L"Gagal") +
                                    L"            File akan dihapus saat komputer di-restart berikutnya\r\n");
   EXPECT_EQ(m.files.deleteAtRestart, std::vector<std::wstring>{threatPath});
+  EXPECT_EQ(m.files.readOnly.count(threatPath), 0u) << "read-only when the restart comes";
+}
+
+TEST_F(PurgeTest, OnA64BitWindowsTheRestartDeletesTheThreatInItsRealPlace) {
+  // The system reads its list at the restart as a 64-bit program: this
+  // program's System32 is SysWOW64 there, and Sysnative names nothing.
+  struct Case {
+    bool in32, in64;
+    std::wstring argument;
+    std::vector<std::wstring> scheduled;
+  };
+  const Case cases[] = {
+      {true, false, threatPath, {L"C:\\WINDOWS\\SysWOW64\\ssvchost.exe"}},
+      {false, true, threat64, {L"64:C:\\WINDOWS\\System32\\ssvchost.exe"}},
+      {true, true, threatPath, {L"C:\\WINDOWS\\SysWOW64\\ssvchost.exe", L"64:C:\\WINDOWS\\System32\\ssvchost.exe"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.scheduled.size());
+    m = {};
+    PlantThreat64();
+    PlantThreat();
+    if (c.in32) m.files.locked.insert(threatPath);
+    if (c.in64) m.files.locked.insert(threat64);
+    Purge(c.argument);
+    EXPECT_EQ(m.files.deleteAtRestart, c.scheduled);
+  }
 }
 
 TEST_F(PurgeTest, LockedFileThatCannotBeScheduledSaysOnlyGagal) {
@@ -79,32 +107,41 @@ TEST_F(PurgeTest, OnlyTheThreatIsScheduled) {
   EXPECT_TRUE(m.files.deleteAtRestart.empty());
 }
 
-TEST_F(PurgeTest, NothingButTheThreatIsEverDeleted) {
-  const std::wstring other = L"C:\\Data\\report.doc";
-  const std::wstring otherSize = L"C:\\WINDOWS\\system32\\SSVCHOST.EXE";
-  const std::wstring nearName = L"C:\\WINDOWS\\system32\\svchost.exe";
+TEST_F(PurgeTest, NothingButTheThreatInItsOwnPlaceIsEverDeleted) {
+  // Anybody can start the program with a path; it then runs with
+  // administrator rights. A file with the threat's name and size anywhere
+  // but the threat's place stays, in use or not, and so does any other file.
   for (const auto& [path, size] : std::vector<std::pair<std::wstring, std::uint64_t>>{
-           {other, kThreatSize}, {otherSize, kThreatSize + 1}, {nearName, kThreatSize}}) {
-    m = fake::FakeMachine();
-    m.files.files[path] = size;
-    EXPECT_EQ(Purge(path), Log(L"Gagal", path, L"Gagal")) << path.c_str();
-    EXPECT_EQ(m.files.files.count(path), 1u);
-    EXPECT_TRUE(m.files.deleteCalls.empty());
+           {L"C:\\Data\\report.doc", kThreatSize},
+           {L"C:\\WINDOWS\\system32\\SSVCHOST.EXE", kThreatSize + 1},
+           {L"C:\\WINDOWS\\system32\\svchost.exe", kThreatSize},
+           {L"D:\\Quarantine\\SSVCHOST.EXE", kThreatSize},
+           {L"C:\\Users\\ani\\AppData\\Local\\Temp\\x\\ssvchost.exe", kThreatSize},
+           {L"C:\\Program Files\\Old Stuff\\ssvchost.exe", kThreatSize},
+           {L"C:\\\u0414\u043e\u043a\u0443\u043c\u0435\u043d\u0442\u044b\\\u6771\u4eac\\ssvchost.exe", kThreatSize},
+           {L"C:\\WINDOWS\\system32\\..\\Temp\\ssvchost.exe", kThreatSize}}) {
+    SCOPED_TRACE(path.size());
+    for (const bool locked : {false, true}) {
+      m = fake::FakeMachine();
+      m.files.files[path] = size;
+      if (locked) m.files.locked.insert(path);
+      EXPECT_EQ(Purge(path), Log(L"Gagal", path, L"Gagal"));
+      EXPECT_EQ(m.files.files.count(path), 1u);
+      EXPECT_TRUE(m.files.deleteCalls.empty());
+      EXPECT_TRUE(m.files.deleteAtRestart.empty());
+    }
   }
 }
 
-TEST_F(PurgeTest, FileNameIsComparedWithoutLetterCase) {
-  const std::wstring path = L"D:\\Quarantine\\SSVCHOST.EXE";
-  m.files.files[path] = kThreatSize;
-  EXPECT_EQ(Purge(path), Log(L"Gagal", path, L"Sukses"));
-  EXPECT_TRUE(m.files.files.empty());
-}
-
-TEST_F(PurgeTest, QuotedArgumentNamesThePathInside) {
-  const std::wstring path = L"C:\\Program Files\\Old Stuff\\ssvchost.exe";
-  m.files.files[path] = kThreatSize;
-  EXPECT_EQ(Purge(L"\"" + path + L"\""), Log(L"Gagal", path, L"Sukses"));
-  EXPECT_TRUE(m.files.files.empty());
+TEST_F(PurgeTest, TheThreatsPlaceInAnyLetterCaseOrQuoted) {
+  for (const std::wstring& argument :
+       {std::wstring(L"C:\\windows\\SYSTEM32\\SSVCHOST.EXE"), L"\"" + threatPath + L"\""}) {
+    m = fake::FakeMachine();
+    PlantThreat();
+    const std::wstring shown = argument[0] == L'"' ? threatPath : argument;
+    EXPECT_EQ(Purge(argument), Log(L"Sukses", shown, L"Sukses"));
+    EXPECT_TRUE(m.files.files.empty());
+  }
 }
 
 TEST_F(PurgeTest, OddArgumentsDeleteNothing) {
@@ -126,19 +163,12 @@ TEST_F(PurgeTest, OddArgumentsDeleteNothing) {
   EXPECT_TRUE(m.files.deleteCalls.empty());
 }
 
-TEST_F(PurgeTest, PathOutsideTheAnsiCodePageIsPurgedAndShownWhole) {
-  const std::wstring path = L"C:\\\u0414\u043e\u043a\u0443\u043c\u0435\u043d\u0442\u044b\\\u6771\u4eac\\ssvchost.exe";
-  m.files.files[path] = kThreatSize;
-  EXPECT_EQ(Purge(path), Log(L"Gagal", path, L"Sukses"));
-  EXPECT_TRUE(m.files.files.empty());
-}
-
 TEST_F(PurgeTest, LimitedRightsRelaunchElevatedWithTheSameArgument) {
   PlantThreat();
   m.process.elevation = Elevation::CanBeElevated;
   EXPECT_EQ(Start(L"\"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe\" \"" + threatPath + L"\""),
             Form1::AfterLoad::ProcessEnded);
-  EXPECT_EQ(m.process.relaunches, std::vector<std::wstring>{L"\"" + threatPath + L"\""});
+  EXPECT_EQ(m.process.relaunches, std::vector<std::wstring>{L"/elevated \"" + threatPath + L"\""});
   EXPECT_EQ(m.process.endCalls, 1);
   EXPECT_TRUE(m.dialogs.messages.empty()) << "the elevated copy shows the log";
   EXPECT_TRUE(m.registry.HasValue(RunKey, L"ssvchost")) << "nothing is touched before the relaunch";
@@ -212,6 +242,16 @@ TEST_F(PurgeTest, TheCopyLeavesAtTheRestartOnceNothingStartsIt) {
   EXPECT_EQ(m.files.deleteAtRestart, std::vector<std::wstring>{copyPath + L".old"});
   EXPECT_EQ(m.files.files.count(copyPath), 0u);
 
+  // It cannot be renamed aside: nothing is scheduled under its live name,
+  // which a new arming before the restart would have written a copy to.
+  m = {};
+  PlantThreat();
+  m.process.moduleFileName = copyPath;
+  m.files.files[copyPath] = kProgramSize;
+  m.files.refuseWrites.insert(copyPath + L".old");
+  Purge(threatPath);
+  EXPECT_TRUE(m.files.deleteAtRestart.empty());
+
   // Declined: the Run value stays and needs the copy at the next logon.
   m = {};
   PlantThreat();
@@ -227,8 +267,7 @@ TEST_F(PurgeTest, TheCopyLeavesAtTheRestartOnceNothingStartsIt) {
 TEST_F(PurgeTest, ACopyStartedByTheElevationRequestNeverAsksAgain) {
   PlantThreat();
   m.process.elevation = Elevation::CanBeElevated;
-  m.process.startedByRequest = true;
-  EXPECT_EQ(Purge(threatPath), Log(L"Sukses", threatPath, L"Sukses"));
+  EXPECT_EQ(Purge(L"/elevated " + threatPath), Log(L"Sukses", threatPath, L"Sukses"));
   EXPECT_TRUE(m.process.relaunches.empty());
 }
 
@@ -236,13 +275,6 @@ TEST_F(PurgeTest, ElevatedRunDoesNotRelaunch) {
   PlantThreat();
   EXPECT_EQ(Purge(threatPath), Log(L"Sukses", threatPath, L"Sukses"));
   EXPECT_TRUE(m.process.relaunches.empty());
-}
-
-TEST_F(PurgeTest, UnquotedPathWithBlanksIsKeptWhole) {
-  const std::wstring path = L"C:\\Program Files\\Old Stuff\\ssvchost.exe";
-  m.files.files[path] = kThreatSize;
-  EXPECT_EQ(Purge(path), Log(L"Gagal", path, L"Sukses"));
-  EXPECT_EQ(m.files.deleteCalls, std::vector<std::wstring>{path});
 }
 
 }  // namespace

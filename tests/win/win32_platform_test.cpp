@@ -188,16 +188,46 @@ TEST_F(FilesTest, ReadOnlyHiddenSystemFileIsDeletedOnceItsAttributesAreCleared) 
   EXPECT_TRUE(files.Delete(path));
 }
 
-TEST_F(FilesTest, CopyIsAPlainFileAndReplacesAnOlderOne) {
-  const std::wstring from = Make(L"program.exe", 300);
-  ASSERT_TRUE(::SetFileAttributesW(from.c_str(), FILE_ATTRIBUTE_READONLY));
+TEST_F(FilesTest, DeleteOfSizeChecksAndDeletesOneOpenFile) {
+  // What a threat deletion meets, and what it must say of it.
+  const std::wstring threat = Make(L"ssvchost.exe", 110592);
+  const std::wstring other = Make(L"other.exe", 110591);
+  ASSERT_TRUE(
+      ::SetFileAttributesW(threat.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+  EXPECT_EQ(files.DeleteOfSize(other, 110592), FileStatus::NotFound) << "another size";
+  EXPECT_EQ(files.DeleteOfSize(dir, 0), FileStatus::NotFound) << "a directory";
+  EXPECT_EQ(files.DeleteOfSize(dir + L"\\absent.exe", 110592), FileStatus::NotFound);
+  EXPECT_EQ(files.DeleteOfSize(dir + L"\\*.exe", 110592), FileStatus::NotFound);
+  EXPECT_NE(::GetFileAttributesW(other.c_str()), INVALID_FILE_ATTRIBUTES);
+  {
+    // Held the way a running program holds its file: no delete sharing.
+    ScopedFileHandle holder(::CreateFileW(threat.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(holder.is_valid());
+    EXPECT_EQ(files.DeleteOfSize(threat, 110592), FileStatus::InUse);
+  }
+  EXPECT_EQ(files.DeleteOfSize(threat, 110592), FileStatus::Ok) << "read-only, hidden and system";
+  EXPECT_EQ(::GetFileAttributesW(threat.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(FilesTest, TheHeldProgramCannotBeReplacedAndIsCopiedOverAnyOldCopy) {
+  const std::wstring program = Make(L"program.exe", 300);
   const std::wstring to = Make(L"copy.exe", 7);
-  EXPECT_TRUE(files.Copy(from, to));
+  EXPECT_EQ(files.CopyHeldProgram(to), FileStatus::Failed) << "nothing held";
+  files.HoldProgramFile(program);
+  // The user who started it can no longer rename it, delete it or write it.
+  EXPECT_FALSE(::MoveFileW(program.c_str(), (dir + L"\\renamed.exe").c_str()));
+  EXPECT_FALSE(::DeleteFileW(program.c_str()));
+  EXPECT_EQ(::CreateFileW(program.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  // An earlier run's copy, left read-only and hidden, is replaced.
+  ASSERT_TRUE(::SetFileAttributesW(to.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_EQ(files.CopyHeldProgram(to), FileStatus::Ok);
   EXPECT_EQ(files.SizeOf(to), std::optional<std::uint64_t>(300));
-  EXPECT_EQ(::GetFileAttributesW(to.c_str()) & FILE_ATTRIBUTE_READONLY, 0u) << "the copy can be deleted later";
-  ::SetFileAttributesW(from.c_str(), FILE_ATTRIBUTE_NORMAL);
-  EXPECT_FALSE(files.Copy(dir + L"\\absent.exe", to));
-  EXPECT_FALSE(files.Copy(from, dir + L"\\no\\such\\folder\\copy.exe"));
+  EXPECT_EQ(::GetFileAttributesW(to.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
+  EXPECT_EQ(files.CopyHeldProgram(dir + L"\\no\\such\\folder\\copy.exe"), FileStatus::NotFound);
+  files = Win32Files();
+  EXPECT_TRUE(::DeleteFileW(program.c_str())) << "let go with the process";
 }
 
 TEST_F(FilesTest, LogLinesAreUtf8WithOneMarkAtTheStart) {
@@ -286,7 +316,7 @@ TEST_F(FilesTest, FileInUseIsDeletedAtTheNextRestart) {
                                           FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(holder.is_valid());
     EXPECT_FALSE(files.Delete(path));
-    EXPECT_TRUE(files.DeleteAtRestart(path));
+    EXPECT_TRUE(files.DeleteAtRestart(path, false));
     EXPECT_TRUE(::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) << "nothing happens before the restart";
   }
   ASSERT_TRUE(e2e::RunWineboot());

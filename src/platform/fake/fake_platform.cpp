@@ -70,6 +70,17 @@ std::optional<std::uint64_t> FakeFiles::SizeOf(const std::wstring& path) {
   return file->second;
 }
 
+FileStatus FakeFiles::DeleteOfSize(const std::wstring& path, std::uint64_t size) {
+  const auto file = files.find(path);
+  if (file == files.end() || file->second != size) return FileStatus::NotFound;
+  if (denied.count(path) != 0) return FileStatus::Refused;
+  deleteCalls.push_back(path);
+  if (locked.count(path) != 0) return FileStatus::InUse;
+  readOnly.erase(path);
+  files.erase(file);
+  return FileStatus::Ok;
+}
+
 bool FakeFiles::Delete(const std::wstring& path) {
   deleteCalls.push_back(path);
   if (locked.count(path) != 0 || readOnly.count(path) != 0 || files.count(path) == 0) return false;
@@ -77,9 +88,9 @@ bool FakeFiles::Delete(const std::wstring& path) {
   return true;
 }
 
-bool FakeFiles::DeleteAtRestart(const std::wstring& path) {
-  if (!canScheduleDeletes || files.count(path) == 0) return false;
-  deleteAtRestart.push_back(path);
+bool FakeFiles::DeleteAtRestart(const std::wstring& path, bool nativeView) {
+  if (!canScheduleDeletes) return false;
+  deleteAtRestart.push_back((nativeView ? L"64:" : L"") + path);
   return true;
 }
 
@@ -90,11 +101,18 @@ bool FakeFiles::Move(const std::wstring& from, const std::wstring& to) {
   return true;
 }
 
-bool FakeFiles::Copy(const std::wstring& from, const std::wstring& to) {
-  if (files.count(from) == 0 || refuseWrites.count(to) != 0) return false;
-  files[to] = files[from];
+void FakeFiles::HoldProgramFile(const std::wstring& path) {
+  heldProgram = path;
+  heldBytes = SizeOf(path);
+}
+
+FileStatus FakeFiles::CopyHeldProgram(const std::wstring& to) {
+  if (!heldBytes) return FileStatus::Failed;
+  if (denied.count(to) != 0) return FileStatus::Refused;
+  if (refuseWrites.count(to) != 0) return FileStatus::Failed;
+  files[to] = *heldBytes;
   readOnly.erase(to);
-  return true;
+  return FileStatus::Ok;
 }
 
 bool FakeFiles::AppendLine(const std::wstring& path, const std::wstring& line) {

@@ -47,21 +47,28 @@ class FakeRegistry : public Registry {
 class FakeFiles : public Files {
  public:
   std::optional<std::uint64_t> SizeOf(const std::wstring& path) override;
+  FileStatus DeleteOfSize(const std::wstring& path, std::uint64_t size) override;
   bool Delete(const std::wstring& path) override;
-  bool DeleteAtRestart(const std::wstring& path) override;
+  bool DeleteAtRestart(const std::wstring& path, bool nativeView) override;
   void ClearAttributes(const std::wstring& path) override { readOnly.erase(path); }
   bool Move(const std::wstring& from, const std::wstring& to) override;
-  bool Copy(const std::wstring& from, const std::wstring& to) override;
+  void HoldProgramFile(const std::wstring& path) override;
+  FileStatus CopyHeldProgram(const std::wstring& to) override;
   bool AppendLine(const std::wstring& path, const std::wstring& line) override;
 
   std::map<std::wstring, std::uint64_t> files;              // path -> size
   std::set<std::wstring> readOnly;                          // refuse a delete, as on Windows
   std::set<std::wstring> refuseWrites;                      // paths that cannot be written
+  std::set<std::wstring> denied;                            // paths this process lacks the rights for
   std::map<std::wstring, std::vector<std::wstring>> lines;  // text files written by AppendLine
+  // Deletions scheduled for the restart, as the system's list holds them:
+  // "64:" before a path written as 64-bit programs see it.
   std::vector<std::wstring> deleteAtRestart;
   bool canScheduleDeletes = true;
   std::set<std::wstring> locked;  // files that cannot be deleted
   std::vector<std::wstring> deleteCalls;
+  std::wstring heldProgram;                // the program file held since the start
+  std::optional<std::uint64_t> heldBytes;  // and its size then: the bytes a copy gets
 };
 
 class FakeProcess : public Process {
@@ -74,7 +81,6 @@ class FakeProcess : public Process {
   LocalTime Now() override { return now; }
   bool Is64BitWindows() override { return wow64; }
   std::wstring CommandLine() override { return commandLine; }
-  bool StartedByElevationRequest() override { return startedByRequest; }
   void EndProcess(int exitCode) override {
     ++endCalls;
     exitCodes.push_back(exitCode);
@@ -93,7 +99,6 @@ class FakeProcess : public Process {
   std::wstring computerName = L"LAB-07";
   LocalTime now{2026, 12, 8, 9, 5, 7};
   bool wow64 = false;
-  bool startedByRequest = false;
   int endCalls = 0;
   std::vector<int> exitCodes;
   Elevation elevation = Elevation::Elevated;

@@ -28,8 +28,43 @@ RegStatus StatusOf(LONG result) {
 // one view and ignores the flag.
 REGSAM ViewOf(RegRoot root) { return root == RegRoot::LocalMachine64 ? KEY_WOW64_64KEY : 0; }
 
-// Set in the environment of the process that RelaunchElevated starts.
-constexpr wchar_t kElevationRequested[] = L"KOLVANE_ELEVATION_REQUESTED";
+FileStatus FileStatusOf(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      return FileStatus::NotFound;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return FileStatus::InUse;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_PRIVILEGE_NOT_HELD:
+      return FileStatus::Refused;
+    default:
+      return FileStatus::Failed;
+  }
+}
+
+// Sets information on an open file. SetFileInformationByHandle (Vista and
+// later) where it exists, else ntdll's NtSetInformationFile, which every
+// Windows from XP has; the structures are laid out alike for both.
+bool SetFileInformation(HANDLE file, int vistaClass, ULONG ntClass, void* data, DWORD size) {
+  using SetInfoFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+  if (const auto setInfo = LoadedFunction<SetInfoFn>(L"kernel32.dll", "SetFileInformationByHandle")) {
+    return setInfo(file, vistaClass, data, size) != FALSE;
+  }
+  struct IoStatusBlock {
+    union {
+      LONG status;
+      PVOID pointer;
+    };
+    ULONG_PTR information;
+  };
+  using NtSetInfoFn = LONG(WINAPI*)(HANDLE, IoStatusBlock*, PVOID, ULONG, int);
+  const auto ntSetInfo = LoadedFunction<NtSetInfoFn>(L"ntdll.dll", "NtSetInformationFile");
+  IoStatusBlock io{};
+  return ntSetInfo != nullptr && ntSetInfo(file, &io, data, size, static_cast<int>(ntClass)) >= 0;
+}
 
 class Win32Key : public RegistryKey {
  public:
@@ -129,10 +164,60 @@ std::optional<std::uint64_t> Win32Files::SizeOf(const std::wstring& path) {
   return static_cast<std::uint64_t>(size.QuadPart);
 }
 
+FileStatus Win32Files::DeleteOfSize(const std::wstring& path, std::uint64_t size) {
+  // Opened once, for everything that follows. A link is opened as itself,
+  // never as what it points to; sharing is left to those who hold the file.
+  ScopedFileHandle file(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.is_valid()) {
+    const DWORD error = ::GetLastError();
+    // A directory does not open without backup semantics.
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return FileStatus::NotFound;
+    }
+    return FileStatusOf(error);
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(file.get(), &info)) return FileStatus::Failed;
+  const std::uint64_t actual = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  if ((info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+      ::GetFileType(file.get()) != FILE_TYPE_DISK || actual != size) {
+    return FileStatus::NotFound;
+  }
+  // Read-only refuses the deletion; hidden and system go with it. Times of
+  // zero are left as they are.
+  struct {
+    LARGE_INTEGER times[4];
+    DWORD attributes;
+  } basic{{}, FILE_ATTRIBUTE_NORMAL};
+  SetFileInformation(file.get(), 0 /* FileBasicInfo */, 4 /* FileBasicInformation */, &basic, sizeof(basic));
+  // Having opened it for deletion, only a program running from it (Windows
+  // refuses to delete a mapped image) can stop the deletion now.
+  BOOLEAN dispose = TRUE;
+  if (!SetFileInformation(file.get(), 4 /* FileDispositionInfo */, 13 /* FileDispositionInformation */, &dispose,
+                          sizeof(dispose))) {
+    return FileStatus::InUse;
+  }
+  return FileStatus::Ok;
+}
+
 bool Win32Files::Delete(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
 
-bool Win32Files::DeleteAtRestart(const std::wstring& path) {
-  return ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+bool Win32Files::DeleteAtRestart(const std::wstring& path, bool nativeView) {
+  // The path goes into the list as written. For a 32-bit program System32
+  // is redirected to SysWOW64; with the redirection off for this call the
+  // path means what it will mean to the system at the restart.
+  using DisableFn = BOOL(WINAPI*)(PVOID*);
+  using RevertFn = BOOL(WINAPI*)(PVOID);
+  const auto disable = LoadedFunction<DisableFn>(L"kernel32.dll", "Wow64DisableWow64FsRedirection");
+  const auto revert = LoadedFunction<RevertFn>(L"kernel32.dll", "Wow64RevertWow64FsRedirection");
+  PVOID redirection = nullptr;
+  const bool off = nativeView && disable != nullptr && revert != nullptr && disable(&redirection);
+  const bool scheduled = ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+  if (off) revert(redirection);
+  return scheduled;
 }
 
 void Win32Files::ClearAttributes(const std::wstring& path) {
@@ -145,13 +230,38 @@ bool Win32Files::Move(const std::wstring& from, const std::wstring& to) {
   return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
-bool Win32Files::Copy(const std::wstring& from, const std::wstring& to) {
-  if (!::CopyFileW(from.c_str(), to.c_str(), FALSE)) return false;
-  // A program started from a CD is read-only, and its copy would be too.
+void Win32Files::HoldProgramFile(const std::wstring& path) {
+  // Read sharing only: the file can be read and run, but not written,
+  // renamed or deleted while this process lives.
+  program_.reset(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+FileStatus Win32Files::CopyHeldProgram(const std::wstring& to) {
+  if (!program_.is_valid()) return FileStatus::Failed;
+  // A copy an earlier run left read-only or hidden refuses to be replaced.
   ::SetFileAttributesW(to.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ScopedFileHandle copy(
+      ::CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!copy.is_valid()) return FileStatusOf(::GetLastError());
+  LARGE_INTEGER start{};
+  bool ok = ::SetFilePointerEx(program_.get(), start, nullptr, FILE_BEGIN) != FALSE;
+  char buffer[8192];
+  while (ok) {
+    DWORD read = 0;
+    DWORD written = 0;
+    if (!::ReadFile(program_.get(), buffer, sizeof(buffer), &read, nullptr)) ok = false;
+    if (!ok || read == 0) break;
+    ok = ::WriteFile(copy.get(), buffer, read, &written, nullptr) && written == read;
+  }
+  copy.reset();
+  if (!ok) {
+    ::DeleteFileW(to.c_str());
+    return FileStatus::Failed;
+  }
   // The mark of a download would stop the copy at logon with a warning.
   ::DeleteFileW((to + L":Zone.Identifier").c_str());
-  return true;
+  return FileStatus::Ok;
 }
 
 bool Win32Files::AppendLine(const std::wstring& path, const std::wstring& line) {
@@ -221,11 +331,6 @@ bool Win32Process::Is64BitWindows() {
   return isWow64Process != nullptr && isWow64Process(::GetCurrentProcess(), &wow64) && wow64;
 }
 
-bool Win32Process::StartedByElevationRequest() {
-  wchar_t value[2] = {};
-  return ::GetEnvironmentVariableW(kElevationRequested, value, 2) != 0;
-}
-
 std::wstring Win32Process::CommandLine() {
   const wchar_t* line = ::GetCommandLineW();
   return line == nullptr ? std::wstring() : std::wstring(line);
@@ -273,13 +378,8 @@ RelaunchResult Win32Process::RelaunchElevated(const std::wstring& arguments) {
       shellExecuteEx_ != nullptr ? shellExecuteEx_ : Function<ShellExecuteExFn>(L"shell32.dll", "ShellExecuteExW");
   if (shellExecuteEx == nullptr) return RelaunchResult::Failed;
   EnterApartmentOnce();
-  // The new process inherits this mark and so never asks again.
-  ::SetEnvironmentVariableW(kElevationRequested, L"1");
-  const bool started = shellExecuteEx(&info) != FALSE;
-  const DWORD error = ::GetLastError();
-  ::SetEnvironmentVariableW(kElevationRequested, nullptr);
-  if (started) return RelaunchResult::Started;
-  return error == ERROR_CANCELLED ? RelaunchResult::Declined : RelaunchResult::Failed;
+  if (shellExecuteEx(&info)) return RelaunchResult::Started;
+  return ::GetLastError() == ERROR_CANCELLED ? RelaunchResult::Declined : RelaunchResult::Failed;
 }
 
 void Win32Process::EndProcess(int exitCode) { ::ExitProcess(static_cast<UINT>(exitCode)); }

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/platform.h"
+#include "platform/win32/scoped_handle.h"
 
 namespace kolvane::win32 {
 
@@ -21,12 +22,17 @@ class Win32Registry : public Registry {
 class Win32Files : public Files {
  public:
   std::optional<std::uint64_t> SizeOf(const std::wstring& path) override;
+  FileStatus DeleteOfSize(const std::wstring& path, std::uint64_t size) override;
   bool Delete(const std::wstring& path) override;
-  bool DeleteAtRestart(const std::wstring& path) override;
+  bool DeleteAtRestart(const std::wstring& path, bool nativeView) override;
   void ClearAttributes(const std::wstring& path) override;
   bool Move(const std::wstring& from, const std::wstring& to) override;
-  bool Copy(const std::wstring& from, const std::wstring& to) override;
+  void HoldProgramFile(const std::wstring& path) override;
+  FileStatus CopyHeldProgram(const std::wstring& to) override;
   bool AppendLine(const std::wstring& path, const std::wstring& line) override;
+
+ private:
+  ScopedFileHandle program_;
 };
 
 class Win32Process : public Process {
@@ -45,7 +51,6 @@ class Win32Process : public Process {
   std::wstring CommandLine() override;
   Elevation ElevationState() override;
   RelaunchResult RelaunchElevated(const std::wstring& arguments) override;
-  bool StartedByElevationRequest() override;
   void EndProcess(int exitCode) override;
 
  private:
