@@ -1,6 +1,5 @@
 #include "app/command_line.h"
 
-#include <algorithm>
 #include <iterator>
 
 #include "app/threat_profile.h"
@@ -47,41 +46,49 @@ bool TakeElevatedMark(std::wstring& argument) {
   return true;
 }
 
-bool ParseSwitch(const std::wstring& argument, SwitchRequest& request) {
-  const wchar_t* text = argument.c_str();
-  std::size_t end = argument.size();
-  while (end > 0 && IsBlank(text[end - 1])) --end;
-  std::size_t split = 0;
-  while (split < end && !IsBlank(text[split])) ++split;
-  if (split < 2 || (text[0] != L'/' && text[0] != L'-')) return false;
+SwitchLine ParseSwitch(const std::wstring& argument, SwitchRequest& request) {
+  // The arguments with their quotes dropped, each ended by a line feed,
+  // which no argument holds.
+  std::wstring line;
+  bool quoted = false;
+  bool open = false;
+  for (const wchar_t c : argument) {
+    if (!quoted && IsBlank(c)) {
+      if (open) line += L'\n';
+      open = false;
+      continue;
+    }
+    open = true;
+    if (c == L'"') {
+      quoted = !quoted;
+    } else {
+      line += c;
+    }
+  }
+  if (open) line += L'\n';
+  if (line.empty() || (line[0] != L'/' && line[0] != L'-')) return SwitchLine::None;
   static constexpr struct {
     std::wstring_view name;
     Switch which;
   } kSwitches[] = {
       {L"scan", Switch::Scan}, {L"basmi", Switch::Basmi}, {L"remove", Switch::Remove}, {L"?", Switch::Help}};
-  const std::wstring_view name(text + 1, split - 1);
-  const auto* found = std::find_if(std::begin(kSwitches), std::end(kSwitches),
-                                   [&](const auto& entry) { return EqualsIgnoringAsciiCase(name, entry.name); });
-  if (found == std::end(kSwitches)) return false;
+  const std::wstring_view text = line;
+  const std::size_t first = text.find(L'\n');
+  const std::wstring_view name = text.substr(1, first - 1);
+  const auto* found = std::begin(kSwitches);
+  while (found != std::end(kSwitches) && !EqualsIgnoringAsciiCase(name, found->name)) ++found;
+  if (found == std::end(kSwitches)) return SwitchLine::Malformed;
   request.which = found->which;
   request.logPath.clear();
-
-  std::size_t i = split;
-  while (i < end && IsBlank(text[i])) ++i;
-  if (i == end) return true;
-  // " /log:PATH", for the three that do something.
-  if (request.which == Switch::Help || end - i < 6 || (text[i] != L'/' && text[i] != L'-') ||
-      !EqualsIgnoringAsciiCase({text + i + 1, 4}, L"log:")) {
-    return false;
+  // Nothing more, or " /log:PATH" for the three that do something.
+  const std::wstring_view log = text.substr(first + 1);
+  if (log.empty()) return SwitchLine::Valid;
+  if (request.which == Switch::Help || log.size() < 7 || log.find(L'\n') != log.size() - 1 ||
+      (log[0] != L'/' && log[0] != L'-') || !EqualsIgnoringAsciiCase(log.substr(1, 4), L"log:")) {
+    return SwitchLine::Malformed;
   }
-  i += 5;
-  if (text[i] == L'"') {
-    if (end - i < 3 || text[end - 1] != L'"') return false;
-    ++i;
-    --end;
-  }
-  request.logPath.assign(text + i, end - i);
-  return request.logPath.find(L'"') == std::wstring::npos;
+  request.logPath = log.substr(5, log.size() - 6);
+  return SwitchLine::Valid;
 }
 
 }  // namespace kolvane

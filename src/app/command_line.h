@@ -24,16 +24,22 @@ inline constexpr wchar_t ElevatedMark[] = L"/elevated";
 bool TakeElevatedMark(std::wstring& argument);
 
 // The switches for scripts: exactly one of them, / or - and any letter
-// case, then optionally " /log:PATH" (PATH may be quoted). Any other text
-// is a path to purge.
+// case, then optionally " /log:PATH" with a PATH; /? stands alone. Quotes
+// group blanks into an argument and are dropped, as Windows programs
+// read their arguments: "/scan" is /scan, /log:"C:\My Logs\k.log" a path.
 enum class Switch { Scan, Basmi, Remove, Help };
 
 struct SwitchRequest {
-  Switch which;
+  Switch which = Switch::Help;
   std::wstring logPath;  // empty: no log
 };
 
-// True when the argument is a switch, which request then describes.
-bool ParseSwitch(const std::wstring& argument, SwitchRequest& request);
+enum class SwitchLine {
+  None,       // the first argument does not begin with / or -: a path to purge
+  Valid,      // request describes it
+  Malformed,  // begins like a switch and is none: the program changes nothing
+};
+
+SwitchLine ParseSwitch(const std::wstring& argument, SwitchRequest& request);
 
 }  // namespace kolvane

@@ -16,49 +16,114 @@ void AppendNumber(std::wstring& text, unsigned value, unsigned width = 1) {
   while (n > 0) text += digits[--n];
 }
 
-// /basmi: the files go now; one that is in use goes at the next restart,
-// which the system carries out by itself before any start-up program runs.
-// Either way the values go now, so no logon has anything left to do.
-int Basmi(Eradication& e, std::wstring& what) {
-  const unsigned found = e.FindThreat();
-  if (found == 0) {
-    what += text::RunNotFound;
-    return exit_code::Success;
+// What one run found and did: the outcome word, the description, the code.
+struct Outcome {
+  const char* word = text::WordClean;
+  std::wstring what;
+  int code = exit_code::Success;
+
+  // Ends the description with a refusal, or a place that could not be
+  // looked at, and the names that follow.
+  void Fail(const char* outcomeWord, const char* reason) {
+    word = outcomeWord;
+    if (!what.empty()) what += L"; ";
+    text::Append(what, reason);
+    code = exit_code::AccessDenied;
   }
-  what += text::RunFound;
-  e.AppendShownFiles(found, L" ", what);
+};
+
+// /scan: the file or a start-up value of the threat, in either half.
+Outcome Scan(Eradication& e) {
+  Outcome out;
+  unsigned unexamined = 0;
+  const unsigned found = e.FindThreat(&unexamined);
+  const StartupValues values = e.FindStartupValues();
+  if (found != 0 || values.Any(RegStatus::Ok)) {
+    out.word = text::WordFound;
+    text::Append(out.what, text::RunFound);
+    e.AppendShownFiles(found, L" ", out.what);
+    e.AppendValues(values, false, L" ", out.what);
+    out.code = exit_code::Found;
+  } else if (unexamined != 0 || !values.AllGone()) {
+    // A file or a key that refuses to be looked at: nothing can be said.
+    out.Fail(text::WordUnexamined, text::RunUnexamined);
+    e.AppendShownFiles(unexamined, L" ", out.what);
+    e.AppendValues(values, true, L" ", out.what);
+  } else {
+    text::Append(out.what, text::RunNotFound);
+  }
+  return out;
+}
+
+// /basmi: a running threat is ended and its files go now; one that is still
+// in use goes at the next restart, which the system carries out by itself
+// before any start-up program runs. The values go now, file or no file, so
+// nothing is left for a logon to do.
+Outcome Basmi(Eradication& e) {
+  Outcome out;
+  unsigned unexamined = 0;
+  const unsigned found = e.FindThreat(&unexamined);
+  if (unexamined != 0) {
+    out.Fail(text::WordUnexamined, text::RunUnexamined);
+    e.AppendShownFiles(unexamined, L" ", out.what);
+    return out;
+  }
   unsigned pending = 0;
   unsigned refused = 0;
   for (std::size_t i = 0; i < e.HalfCount(); ++i) {
     if ((found & (1u << i)) == 0) continue;
-    const FileOutcome outcome = e.RemoveThreatFile(e.HalfAt(i));
+    const Half& half = e.HalfAt(i);
+    // Only processes started from the threat's own file; one that cannot
+    // be ended keeps the file in use, which the restart then deletes.
+    e.platform().process.EndProcessesRunning(half.realFile);
+    const FileOutcome outcome = e.RemoveThreatFile(half);
     if (outcome == FileOutcome::DeletedAtRestart) pending |= 1u << i;
     if (outcome == FileOutcome::Refused || outcome == FileOutcome::Failed) refused |= 1u << i;
   }
+  text::Append(out.what, text::RunFound);
+  e.AppendShownFiles(found, L" ", out.what);
   if (refused != 0) {
     // Nothing more is changed: a later run finds everything as it was.
-    what += L"; ";
-    what += text::RunRefused;
-    e.AppendShownFiles(refused, L" ", what);
-    return exit_code::AccessDenied;
+    out.Fail(text::WordRefused, text::RunRefused);
+    e.AppendShownFiles(refused, L" ", out.what);
+    return out;
   }
-  const ValueRemoval removal = e.RemoveStartupValues();
+  const StartupValues removal = e.RemoveStartupValues();
+  e.AppendValues(removal, false, L" ", out.what);
+  if (found == 0 && !removal.Any(RegStatus::Ok)) out.what.clear();
   if (!removal.AllGone()) {
-    what += pending != 0 ? text::RunFileAtRestart : text::RunFileRemoved;
-    what += L"; ";
-    what += text::RunRefused;
-    e.AppendStayingValues(removal, L" ", what);
-    return exit_code::AccessDenied;
+    if (found != 0) text::Append(out.what, pending != 0 ? text::RunFileAtRestart : text::RunFileRemoved);
+    out.Fail(text::WordRefused, text::RunRefused);
+    e.AppendValues(removal, true, L" ", out.what);
+    return out;
+  }
+  if (out.what.empty()) {
+    text::Append(out.what, text::RunNotFound);
+    return out;
   }
   // A copy an earlier arming left has nothing left to do.
   e.RemoveCopy();
-  if (pending == 0) {
-    what += text::RunRemovedNow;
-    return exit_code::Success;
+  out.word = text::WordRemoved;
+  if (pending != 0) {
+    out.word = text::WordRestart;
+    text::Append(out.what, text::RunFileAtRestart);
+    out.code = exit_code::RestartPending;
   }
-  what += text::RunFileAtRestart;
-  what += text::RunValuesGone;
-  return exit_code::RestartPending;
+  text::Append(out.what, found != 0 && pending == 0 ? text::RunRemovedNow : text::RunValuesGone);
+  return out;
+}
+
+Outcome Remove(Eradication& e) {
+  Outcome out;
+  const StartupValues removal = e.RemoveStartupValues();
+  if (!removal.AllGone()) {
+    out.Fail(text::WordRefused, text::RunRefused);
+    e.AppendValues(removal, true, L" ", out.what);
+    return out;
+  }
+  if (removal.Any(RegStatus::Ok)) out.word = text::WordRemoved;
+  text::Append(out.what, text::RunValuesRemoved);
+  return out;
 }
 
 }  // namespace
@@ -66,54 +131,35 @@ int Basmi(Eradication& e, std::wstring& what) {
 int RunSwitch(const SwitchRequest& request, Eradication& e) {
   Platform& p = e.platform();
   if (request.which == Switch::Help) {
-    std::wstring usage;
-    for (const char* c = text::Usage; *c != '\0'; ++c) usage += static_cast<wchar_t>(*c);
-    p.dialogs.ShowMessage(usage);
+    p.dialogs.ShowMessage(text::Wide(text::Usage));
     return exit_code::Success;
   }
+  const Outcome out = request.which == Switch::Scan ? Scan(e) : request.which == Switch::Basmi ? Basmi(e) : Remove(e);
+  // A log that cannot be written changes nothing of the run.
+  if (request.logPath.empty()) return out.code;
   // One line a run, tab-separated, so that the lines of many machines in
-  // one file sort and import well: time, computer, switch, what happened,
-  // exit code.
+  // one file sort and import well: time with its offset from UTC,
+  // computer, switch, outcome word, what happened, exit code.
   const LocalTime t = p.process.Now();
-  const int fields[] = {t.year, t.month, t.day, t.hour, t.minute, t.second};
+  const int offset = t.utcOffsetMinutes < 0 ? -t.utcOffsetMinutes : t.utcOffsetMinutes;
+  const int fields[] = {t.year, t.month, t.day, t.hour, t.minute, t.second, offset / 60, offset % 60};
+  // Each number is followed by its separator: 2026-12-08 09:05:07+07:00
+  const wchar_t separators[] = {L'-', L'-', L' ', L':', L':', t.utcOffsetMinutes < 0 ? L'-' : L'+', L':', L'\t'};
   std::wstring line;
-  for (int i = 0; i < 6; ++i) {
+  for (int i = 0; i < 8; ++i) {
     AppendNumber(line, static_cast<unsigned>(fields[i]), i == 0 ? 4 : 2);
-    line += L"-- ::\t"[i];
+    line += separators[i];
   }
   line += p.process.ComputerName();
   line += L'\t';
-
-  int code = exit_code::Success;
-  if (request.which == Switch::Scan) {
-    line += L"/scan\t";
-    const unsigned found = e.FindThreat();
-    if (found == 0) {
-      line += text::RunNotFound;
-    } else {
-      line += text::RunFound;
-      e.AppendShownFiles(found, L" ", line);
-      code = exit_code::Found;
-    }
-  } else if (request.which == Switch::Basmi) {
-    line += L"/basmi\t";
-    code = Basmi(e, line);
-  } else {
-    line += L"/remove\t";
-    const ValueRemoval removal = e.RemoveStartupValues();
-    if (removal.AllGone()) {
-      line += text::RunValuesRemoved;
-    } else {
-      line += text::RunRefused;
-      e.AppendStayingValues(removal, L" ", line);
-      code = exit_code::AccessDenied;
-    }
-  }
+  line += request.which == Switch::Scan ? L"/scan\t" : request.which == Switch::Basmi ? L"/basmi\t" : L"/remove\t";
+  text::Append(line, out.word);
   line += L'\t';
-  AppendNumber(line, static_cast<unsigned>(code));
-  // A log that cannot be written changes nothing of the run.
-  if (!request.logPath.empty()) p.files.AppendLine(request.logPath, line);
-  return code;
+  line += out.what;
+  line += L'\t';
+  AppendNumber(line, static_cast<unsigned>(out.code));
+  p.files.AppendLine(request.logPath, line);
+  return out.code;
 }
 
 }  // namespace kolvane

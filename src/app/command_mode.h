@@ -12,7 +12,8 @@ namespace exit_code {
 inline constexpr int Success = 0;
 inline constexpr int Found = 1;  // /scan
 inline constexpr int AccessDenied = 5;
-inline constexpr int RestartPending = 3010;  // the removal ends at the next restart
+inline constexpr int InvalidParameter = 87;  // a malformed switch line: nothing was changed
+inline constexpr int RestartPending = 3010;  // the next restart finishes the removal by itself
 }  // namespace exit_code
 
 // Carries out the switch on the machine the eradication reaches and returns

@@ -1,7 +1,5 @@
 #include "app/eradication.h"
 
-#include <utility>
-
 #include "app/module1.h"
 
 namespace kolvane {
@@ -22,40 +20,35 @@ bool Removed(RegStatus status) { return status == RegStatus::Ok || status == Reg
 Eradication::Eradication(Platform p, const ThreatProfile& threat, const std::wstring& systemDir,
                          const std::wstring& windowsDir)
     : p_(p), threat_(threat), windowsDir_(windowsDir) {
+  // The threat's file in a folder of the Windows directory.
+  const auto place = [&](const std::wstring& dir, const wchar_t* folder) { return dir + folder + threat.ThreatFile; };
   Half& own = halves_[0];
-  own.threatFile = systemDir;
-  own.threatFile += L'\\';
-  own.threatFile += threat.ThreatFile;
+  own.threatFile = place(systemDir, L"\\");
   own.shownFile = own.threatFile;
   own.realFile = own.threatFile;
   if (!p_.process.Is64BitWindows() || windowsDir.empty()) return;
   // The system reads its list of deletions at the restart as a 64-bit
   // program, for which System32 is the 64-bit half: this program's half
   // is SysWOW64 there.
-  own.realFile = windowsDir;
-  own.realFile += L"\\SysWOW64\\";
-  own.realFile += threat.ThreatFile;
+  own.realFile = place(windowsDir, L"\\SysWOW64\\");
   // The 64-bit System32 is reached through Sysnative, which names nothing
   // for a 64-bit program; a user finds it as System32.
   Half& other = halves_[count_++];
   other.root = RegRoot::LocalMachine64;
   other.mark = kMark64;
-  other.threatFile = windowsDir;
-  other.threatFile += L"\\Sysnative\\";
-  other.threatFile += threat.ThreatFile;
-  other.realFile = windowsDir;
-  other.realFile += L"\\System32\\";
-  other.realFile += threat.ThreatFile;
+  other.threatFile = place(windowsDir, L"\\Sysnative\\");
+  other.realFile = place(windowsDir, L"\\System32\\");
   other.nativeView = true;
-  other.shownFile = other.realFile;
-  other.shownFile += kMark64;
+  other.shownFile = other.realFile + kMark64;
 }
 
-unsigned Eradication::FindThreat() {
+unsigned Eradication::FindThreat(unsigned* unexamined) {
   unsigned found = 0;
   for (std::size_t i = 0; i < count_; ++i) {
-    const std::optional<std::uint64_t> size = p_.files.SizeOf(halves_[i].threatFile);
-    if (size && *size == static_cast<std::uint64_t>(threat_.ThreatSize)) found |= 1u << i;
+    std::uint64_t size = 0;
+    const FileStatus status = p_.files.SizeOf(halves_[i].threatFile, size);
+    if (status == FileStatus::Ok && size == static_cast<std::uint64_t>(threat_.ThreatSize)) found |= 1u << i;
+    if (status != FileStatus::Ok && status != FileStatus::NotFound && unexamined != nullptr) *unexamined |= 1u << i;
   }
   return found;
 }
@@ -92,7 +85,8 @@ void Eradication::RemoveCopy() {
   const std::wstring copy = CopyPath();
   if (copy.empty()) return;
   if (!RunsFromCopy()) {
-    if (p_.files.SizeOf(copy)) p_.files.Delete(copy);
+    std::uint64_t size = 0;
+    if (p_.files.SizeOf(copy, size) == FileStatus::Ok) p_.files.Delete(copy);
     return;
   }
   // An arming before that restart writes a new copy by this name, which a
@@ -171,31 +165,49 @@ RegStatus Eradication::DeleteValue(RegRoot root, const wchar_t* subKey) {
   return opened.key->DeleteValue(threat_.RunValueName);
 }
 
-bool ValueRemoval::AllGone() const {
-  for (int i = 0; i < 2; ++i) {
-    if (!Removed(run[i]) || !Removed(runServices[i])) return false;
+bool StartupValues::Any(RegStatus wanted) const {
+  for (const auto& half : status) {
+    if (half[0] == wanted || half[1] == wanted) return true;
+  }
+  return false;
+}
+
+bool StartupValues::AllGone() const {
+  for (const auto& half : status) {
+    if (!Removed(half[0]) || !Removed(half[1])) return false;
   }
   return true;
 }
 
-bool ValueRemoval::RunValueDeleted() const { return run[0] == RegStatus::Ok && Removed(run[1]); }
+bool StartupValues::RunValueDeleted() const { return status[0][0] == RegStatus::Ok && Removed(status[1][0]); }
 
-ValueRemoval Eradication::RemoveStartupValues() {
-  ValueRemoval removal;
+StartupValues Eradication::RemoveStartupValues() {
+  StartupValues values;
   for (std::size_t i = 0; i < count_; ++i) {
-    removal.run[i] = DeleteValue(halves_[i].root, RunKey);
-    removal.runServices[i] = DeleteValue(halves_[i].root, RunServicesKey);
+    values.status[i][0] = DeleteValue(halves_[i].root, RunKey);
+    values.status[i][1] = DeleteValue(halves_[i].root, RunServicesKey);
   }
-  return removal;
+  return values;
 }
 
-void Eradication::AppendStayingValues(const ValueRemoval& removal, const wchar_t* separator, std::wstring& text) const {
+StartupValues Eradication::FindStartupValues() {
+  StartupValues values;
   for (std::size_t i = 0; i < count_; ++i) {
-    for (const auto& [subKey, status] : {std::pair{RunKey, removal.run[i]}, {RunServicesKey, removal.runServices[i]}}) {
-      if (Removed(status)) continue;
+    values.status[i][0] = p_.registry.QueryValue(halves_[i].root, RunKey, threat_.RunValueName);
+    values.status[i][1] = p_.registry.QueryValue(halves_[i].root, RunServicesKey, threat_.RunValueName);
+  }
+  return values;
+}
+
+void Eradication::AppendValues(const StartupValues& values, bool staying, const wchar_t* separator,
+                               std::wstring& text) const {
+  for (std::size_t i = 0; i < count_; ++i) {
+    for (int key = 0; key < 2; ++key) {
+      const RegStatus status = values.status[i][key];
+      if (staying ? Removed(status) : status != RegStatus::Ok) continue;
       text += separator;
       text += L"HKEY_LOCAL_MACHINE\\";
-      text += subKey;
+      text += key == 0 ? RunKey : RunServicesKey;
       text += L"\\";
       text += threat_.RunValueName;
       text += halves_[i].mark;

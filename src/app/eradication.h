@@ -33,12 +33,14 @@ enum class FileOutcome {
   Failed,
 };
 
-// The threat's start-up values after a removal: a status for each half's
-// Run and RunServices value.
-struct ValueRemoval {
-  RegStatus run[2] = {RegStatus::Ok, RegStatus::Ok};
-  RegStatus runServices[2] = {RegStatus::Ok, RegStatus::Ok};
-  // Every value is gone (one that was not there counts as gone).
+// The threat's start-up values: a status for each half's Run (0) and
+// RunServices (1) value. After a removal Ok means deleted; after a search,
+// there.
+struct StartupValues {
+  RegStatus status[2][2] = {{RegStatus::NotFound, RegStatus::NotFound}, {RegStatus::NotFound, RegStatus::NotFound}};
+  // Some value has this status.
+  bool Any(RegStatus wanted) const;
+  // After a removal: every value is gone (one that was not there counts).
   bool AllGone() const;
   // The purge's registry line: this program's own Run value was really
   // deleted, and the 64-bit half's is gone too.
@@ -59,7 +61,9 @@ class Eradication {
   // The halves whose system directory holds a file with the threat's
   // signature, one bit each (bit i for HalfAt(i)). Reading the size needs
   // no read access to the file.
-  unsigned FindThreat();
+  // Files that are there but could not be looked at are not counted: their
+  // bits go into unexamined.
+  unsigned FindThreat(unsigned* unexamined = nullptr);
   // The threat's files as a user finds them, each after the separator.
   void AppendShownFiles(unsigned halves, const wchar_t* separator, std::wstring& text) const;
 
@@ -75,9 +79,12 @@ class Eradication {
   // system at the next restart. Any other file is left exactly as it is.
   FileOutcome RemoveThreatFile(const Half& half);
   // Deletes the threat's Run and RunServices values in every half.
-  ValueRemoval RemoveStartupValues();
-  // The full name of each value that stays, each after the separator.
-  void AppendStayingValues(const ValueRemoval& removal, const wchar_t* separator, std::wstring& text) const;
+  StartupValues RemoveStartupValues();
+  // Which of them are there.
+  StartupValues FindStartupValues();
+  // The full name of each value, each after the separator: with staying,
+  // each value a removal left; else each that is Ok (deleted, or there).
+  void AppendValues(const StartupValues& values, bool staying, const wchar_t* separator, std::wstring& text) const;
 
   // Where the arming puts this program, and whether this process is that copy.
   std::wstring CopyPath() const;

@@ -32,9 +32,13 @@ Form1::AfterLoad Form1::Form_Load() {
   argumentText_ = ArgumentText(p_.process.CommandLine());
   startedForRights_ = TakeElevatedMark(argumentText_);
   CommandArg = UnquotedPath(argumentText_);
-  if (SwitchRequest request; ParseSwitch(argumentText_, request)) {
+  // A script's switch line: nobody may be waited for. One that is not
+  // right changes nothing at all.
+  SwitchRequest request;
+  if (const SwitchLine line = ParseSwitch(argumentText_, request); line != SwitchLine::None) {
+    p_.process.SetUnattended();
     Eradication machine = Machine();
-    p_.process.EndProcess(RunSwitch(request, machine));
+    p_.process.EndProcess(line == SwitchLine::Valid ? RunSwitch(request, machine) : exit_code::InvalidParameter);
     return AfterLoad::ProcessEnded;
   }
   // Any other argument starts the purge, even "" that names no path.
@@ -44,18 +48,18 @@ Form1::AfterLoad Form1::Form_Load() {
   }
   // With a limited token every change would be refused: ask for
   // administrator rights once, before the user meets a refusal.
-  if (AskForRights(ElevatedMark) == RelaunchResult::Started) {
+  if (AskForRights() == RelaunchResult::Started) {
     p_.process.EndProcess(0);
     return AfterLoad::ProcessEnded;
   }
   // The arming copies this very file: nobody may change or replace it
   // while the window is open.
   p_.files.HoldProgramFile(p_.process.ModuleFileName());
-  std::wstring about = text::AboutStart;
+  std::wstring about = text::Wide(text::AboutStart);
   about += Threat.ThreatName;
-  about += text::AboutBody;
+  text::Append(about, text::AboutBody);
   about += text::NewLine;
-  about += text::AboutCredit;
+  text::Append(about, text::AboutCredit);
   about += AuthorName();
   view_.SetText(Control::Label3, about);
   about = view_.GetText(Control::Label3);
@@ -88,16 +92,16 @@ void Form1::Command1_Click() {
   if (Machine().FindThreat() != 0) {
     Infected = 1;
     view_.SetText(Control::Command2, text::Command2Prefix + Threat.ThreatName);
-    p_.dialogs.ShowMessage(text::Infected + Threat.ThreatName);
+    p_.dialogs.ShowMessage(text::Wide(text::Infected) + Threat.ThreatName);
   } else {
-    p_.dialogs.ShowMessage(text::Clean + Threat.ThreatName);
+    p_.dialogs.ShowMessage(text::Wide(text::Clean) + Threat.ThreatName);
   }
 }
 
 void Form1::Command2_Click() {
   if (countingDown_) return;
   if (Infected != 1) {
-    p_.dialogs.ShowMessage(text::ScanFirst);
+    p_.dialogs.ShowMessage(text::Wide(text::ScanFirst));
     return;
   }
   // The purge is told the threat's file in this program's half, or in the
@@ -109,19 +113,19 @@ void Form1::Command2_Click() {
     case ArmResult::Armed:
       break;
     case ArmResult::SelfPathUnknown:
-      p_.dialogs.ShowMessage(text::SelfPathUnknown);
+      p_.dialogs.ShowMessage(text::Wide(text::SelfPathUnknown));
       return;
     case ArmResult::CopyFailed:
-      p_.dialogs.ShowMessage(text::CopyFailed);
+      p_.dialogs.ShowMessage(text::Wide(text::CopyFailed));
       return;
     case ArmResult::Refused:
-      p_.dialogs.ShowMessage(text::ArmFailed);
+      p_.dialogs.ShowMessage(text::Wide(text::ArmFailed));
       return;
   }
-  p_.dialogs.ShowMessage(text::RestartSoon);
+  p_.dialogs.ShowMessage(text::Wide(text::RestartSoon));
   countingDown_ = true;
   CountDown(10.0);
-  if (!p_.power.RequestRestart()) p_.dialogs.ShowMessage(text::RestartFailed);
+  if (!p_.power.RequestRestart()) p_.dialogs.ShowMessage(text::Wide(text::RestartFailed));
   countingDown_ = false;
 }
 
@@ -138,30 +142,33 @@ void Form1::CountDown(double seconds) {
 void Form1::Command3_Click() {
   if (countingDown_) return;
   Eradication machine = Machine();
-  const ValueRemoval removal = machine.RemoveStartupValues();
+  const StartupValues removal = machine.RemoveStartupValues();
   if (removal.AllGone()) {
-    p_.dialogs.ShowMessage(text::RestoreDone);
+    p_.dialogs.ShowMessage(text::Wide(text::RestoreDone));
     return;
   }
-  std::wstring failed = text::RestoreFailed;
-  machine.AppendStayingValues(removal, text::NewLine, failed);
+  std::wstring failed = text::Wide(text::RestoreFailed);
+  machine.AppendValues(removal, true, text::NewLine, failed);
   p_.dialogs.ShowMessage(failed);
 }
 
-RelaunchResult Form1::AskForRights(const std::wstring& arguments) {
+RelaunchResult Form1::AskForRights() {
   if (startedForRights_ || p_.process.ElevationState() != Elevation::CanBeElevated) return RelaunchResult::Failed;
-  return p_.process.RelaunchElevated(arguments);
+  // The same argument, after the mark that says it was asked.
+  std::wstring arguments = ElevatedMark;
+  if (!argumentText_.empty()) arguments += L' ';
+  return p_.process.RelaunchElevated(arguments += argumentText_);
 }
 
 bool Form1::PurgeFile(Eradication& machine, const Half* half, const std::wstring& shownFile, std::wstring& log) {
-  log += text::LogFile;
+  text::Append(log, text::LogFile);
   log += shownFile;
   log += text::LogDots;
   const FileOutcome outcome = half == nullptr ? FileOutcome::NotThreat : machine.RemoveThreatFile(*half);
   log += outcome == FileOutcome::Deleted ? text::Success : text::Failure;
   log += text::NewLine;
   if (outcome == FileOutcome::DeletedAtRestart) {
-    log += text::LogDeleteAtRestart;
+    text::Append(log, text::LogDeleteAtRestart);
     log += text::NewLine;
   }
   return outcome == FileOutcome::Deleted;
@@ -171,18 +178,16 @@ void Form1::Basmi() {
   // Started from the Run value under UAC, the program has the user's limited
   // rights and could delete nothing: ask for administrator rights once. If
   // the user declines, purge as we are and report what failed.
-  std::wstring relaunch = ElevatedMark;
-  relaunch += L' ';
-  relaunch += argumentText_;
-  const RelaunchResult rights = AskForRights(relaunch);
+  const RelaunchResult rights = AskForRights();
   if (rights == RelaunchResult::Started) {
     p_.process.EndProcess(0);
     return;
   }
 
   Eradication machine = Machine();
-  std::wstring log = std::wstring(text::LogHeader) + text::NewLine;
-  log += text::LogRegistry;
+  std::wstring log = text::Wide(text::LogHeader);
+  log += text::NewLine;
+  text::Append(log, text::LogRegistry);
   const bool runValueGone = machine.RemoveStartupValues().RunValueDeleted();
   log += runValueGone ? text::Success : text::Failure;
   log += text::NewLine;
@@ -203,7 +208,7 @@ void Form1::Basmi() {
   }
   // The Run value still starts this purge at the next logon.
   if (rights == RelaunchResult::Declined && !allDone) {
-    log += text::LogElevationDeclined;
+    text::Append(log, text::LogElevationDeclined);
     log += text::NewLine;
   }
 

@@ -49,9 +49,10 @@ class Form1 {
   // The machine as the eradication sees it, with the directories found so far.
   Eradication Machine() { return Eradication(p_, Threat, SystemDir, WindowsDir); }
   void CountDown(double seconds);
-  // Starts this program again with administrator rights where the system
-  // can give them and this process was not itself started so.
-  RelaunchResult AskForRights(const std::wstring& arguments);
+  // Starts this program again, with its argument, with administrator
+  // rights where the system can give them and this process was not itself
+  // started so.
+  RelaunchResult AskForRights();
   // Removes the half's threat file (none: the argument names no threat's
   // place, and nothing is touched), adds the purge's line for it, shown as
   // shownFile, and says whether the file is gone.

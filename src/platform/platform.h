@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 
 namespace kolvane {
@@ -39,6 +38,9 @@ class Registry {
   virtual OpenedKey Open(RegRoot root, const std::wstring& subKey) = 0;
   // Opens a key for changing its values, creating it and any missing parents.
   virtual OpenedKey Create(RegRoot root, const std::wstring& subKey) = 0;
+  // Whether the key holds a value of this name: Ok when it does, NotFound
+  // when the key or the value is not there.
+  virtual RegStatus QueryValue(RegRoot root, const std::wstring& subKey, const std::wstring& valueName) = 0;
 };
 
 // Outcome of a request on a file, reduced to what the program acts on.
@@ -53,9 +55,10 @@ enum class FileStatus {
 class Files {
  public:
   virtual ~Files() = default;
-  // Size of a regular file; nothing when it does not exist, is a directory
-  // or cannot be opened.
-  virtual std::optional<std::uint64_t> SizeOf(const std::wstring& path) = 0;
+  // Size of a regular file, into size. NotFound when there is no such file
+  // (or a directory by that name); any other failure means the file is
+  // there but could not be looked at.
+  virtual FileStatus SizeOf(const std::wstring& path, std::uint64_t& size) = 0;
   // Deletes the regular file at path if it is exactly size bytes long, or
   // says NotFound. One open of the file serves the check, the clearing of
   // the attributes that refuse a deletion (read-only, hidden, system) and
@@ -82,13 +85,16 @@ class Files {
   // (read-only or hidden included); the copy is a plain file. Failed when
   // nothing is held.
   virtual FileStatus CopyHeldProgram(const std::wstring& to) = 0;
-  // Appends one line (a line end is added) to a text file, creating it if
-  // needed; true when the whole line was written.
+  // Appends one line (a line end is added) to a UTF-8 text file, creating
+  // it if needed; true when the whole line was written. Many writers may
+  // share the file: one that holds it for a moment is waited for, up to
+  // about two seconds, and the byte order mark goes only into an empty file.
   virtual bool AppendLine(const std::wstring& path, const std::wstring& line) = 0;
 };
 
 struct LocalTime {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  int utcOffsetMinutes = 0;  // local time minus UTC
 };
 
 // Whether this process could do more with administrator rights.
@@ -119,6 +125,13 @@ class Process {
   // Starts this program again with administrator rights and the given
   // argument text; the system asks the user first.
   virtual RelaunchResult RelaunchElevated(const std::wstring& arguments) = 0;
+  // Ends every other process whose program is the file at image (its real
+  // place, as the system names it) and waits for each to end. False when
+  // one of them could not be looked at or ended.
+  virtual bool EndProcessesRunning(const std::wstring& image) = 0;
+  // From now on nobody is at the screen for this process: a failure that
+  // ends it shows no box, and the system shows none of its own.
+  virtual void SetUnattended() = 0;
   // Ends the process at once with this exit code. Only the fake returns.
   virtual void EndProcess(int exitCode) = 0;
 };

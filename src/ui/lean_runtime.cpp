@@ -9,11 +9,18 @@
 #include <new>
 
 #include "app/texts.h"
+#include "platform/win32/unattended.h"
 
 namespace {
 
-[[noreturn]] void Fatal(const wchar_t* text) {
-  ::MessageBoxW(nullptr, text, kolvane::text::AppTitle, MB_OK);
+// Ends the process with code 3, saying why to whoever is at the screen.
+// Memory may have run out: the text is widened on the stack.
+[[noreturn]] void Fatal(const char* text) {
+  if (!kolvane::win32::g_unattended) {
+    wchar_t wide[64] = {};
+    for (int i = 0; i < 63 && text[i] != '\0'; ++i) wide[i] = static_cast<wchar_t>(text[i]);
+    ::MessageBoxW(nullptr, wide, kolvane::text::AppTitle, MB_OK);
+  }
   ::ExitProcess(3);
 }
 

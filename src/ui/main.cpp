@@ -26,7 +26,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   if (form.Form_Load() == Form1::AfterLoad::ProcessEnded) return 0;
 
   if (!window.Create()) {
-    ::MessageBoxW(nullptr, text::WindowFailed, text::AppTitle, MB_OK);
+    ::MessageBoxW(nullptr, text::Wide(text::WindowFailed).c_str(), text::AppTitle, MB_OK);
     return 1;
   }
   window.Attach(&form);

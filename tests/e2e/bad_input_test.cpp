@@ -133,6 +133,10 @@ TEST(ReleaseRuntime, FailuresEndTheProcessWithAMessage) {
     DWORD code = 0;
     EXPECT_TRUE(app.WaitForExit(kTimeoutMs, &code));
     EXPECT_EQ(code, 3u);
+    // Run for a script, nobody is there to press OK.
+    App unattended(argument + L" unattended", probe, false);
+    EXPECT_TRUE(unattended.WaitForExit(kTimeoutMs, &code)) << "it waited for someone";
+    EXPECT_EQ(code, 3u);
   }
 }
 

@@ -189,6 +189,20 @@ std::wstring ThreatPath64() {
   return std::wstring(dir) + L"\\Sysnative\\ssvchost.exe";
 }
 
+void PlantProgram(const std::wstring& path, DWORD size) {
+  const std::wstring standIn = ProgramPath().substr(0, ProgramPath().find_last_of(L'\\') + 1) + L"threat_standin.exe";
+  ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::CopyFileW(standIn.c_str(), path.c_str(), FALSE);
+  const HANDLE file =
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  LARGE_INTEGER end{};
+  end.QuadPart = size;
+  ::SetFilePointerEx(file, end, nullptr, FILE_BEGIN);
+  ::SetEndOfFile(file);
+  ::CloseHandle(file);
+}
+
 void PlantFile(const std::wstring& path, DWORD size) {
   HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;

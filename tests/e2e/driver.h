@@ -72,6 +72,9 @@ std::wstring ThreatPath();
 // on 64-bit Windows.
 std::wstring ThreatPath64();
 void PlantFile(const std::wstring& path, DWORD size);
+// A real program that only waits (threat_standin.exe), copied to path and
+// padded to size, as the running threat would be there.
+void PlantProgram(const std::wstring& path, DWORD size);
 bool FileExists(const std::wstring& path);
 // The bytes of a file, empty when it cannot be read.
 std::string ReadFileText(const std::wstring& path);

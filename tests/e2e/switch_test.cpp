@@ -55,7 +55,8 @@ class Switches : public ::testing::Test {
     return code;
   }
 
-  // The log's lines without their time and computer name.
+  // The log's lines without their time and computer name, after checking
+  // that the time carries its offset from UTC.
   std::vector<std::string> LogLines() {
     std::vector<std::string> lines;
     std::string text = ReadFileText(log);
@@ -63,6 +64,10 @@ class Switches : public ::testing::Test {
     text.erase(0, 3);
     for (std::size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
       const std::string line = text.substr(start, end - start);
+      if (line.size() < 25 || (line[19] != '+' && line[19] != '-') || line[22] != ':' || line[25] != '\t') {
+        lines.push_back("no UTC offset: " + line);
+        continue;
+      }
       const std::size_t second = line.find('\t', line.find('\t') + 1);
       lines.push_back(line.substr(0, 2) == "20" && second != std::string::npos ? line.substr(second + 1) : line);
     }
@@ -84,9 +89,22 @@ TEST_F(Switches, ScanAndRemoveSayWhatTheyFoundByExitCode) {
   EXPECT_EQ(Run(L"/Remove"), 0u);
   EXPECT_FALSE(ReadValue(RunKey, L"ssvchost"));
   EXPECT_FALSE(ReadValue(RunServicesKey, L"ssvchost"));
-  EXPECT_EQ(LogLines(),
-            (std::vector<std::string>{"/scan\ttidak ditemukan\t0", "/scan\tditemukan: " + Narrow(ThreatPath()) + "\t1",
-                                      "/remove\tregistry dikembalikan\t0"}));
+  // The file gone, a value left: not clean, and /basmi removes it.
+  ::DeleteFileW(ThreatPath().c_str());
+  SetValue(RunServicesKey, L"ssvchost", ThreatPath());
+  EXPECT_EQ(Run(L"\"/scan\""), 1u) << "a tool that quotes every argument";
+  EXPECT_EQ(Run(L"/basmi"), 0u);
+  EXPECT_FALSE(ReadValue(RunServicesKey, L"ssvchost"));
+  EXPECT_EQ(Run(L"/scan"), 0u);
+  const std::string run = "HKEY_LOCAL_MACHINE\\" + Narrow(RunKey) + "\\ssvchost";
+  const std::string services = "HKEY_LOCAL_MACHINE\\" + Narrow(RunServicesKey) + "\\ssvchost";
+  EXPECT_EQ(
+      LogLines(),
+      (std::vector<std::string>{
+          "/scan\tbersih\ttidak ditemukan\t0",
+          "/scan\tditemukan\tditemukan: " + Narrow(ThreatPath()) + " " + run + " " + services + "\t1",
+          "/remove\tdihapus\tregistry dikembalikan\t0", "/scan\tditemukan\tditemukan: " + services + "\t1",
+          "/basmi\tdihapus\tditemukan: " + services + "; registry dihapus\t0", "/scan\tbersih\ttidak ditemukan\t0"}));
 }
 
 TEST_F(Switches, BasmiRemovesNowOrAtTheRestartWithNothingLeftForALogon) {
@@ -121,20 +139,59 @@ TEST_F(Switches, BasmiRemovesNowOrAtTheRestartWithNothingLeftForALogon) {
   EXPECT_FALSE(FileExists(ThreatPath()));
   EXPECT_FALSE(ReadValue(RunKey, L"ssvchost"));
   EXPECT_FALSE(ReadValue(RunServicesKey, L"ssvchost"));
-  const std::string found = "/basmi\tditemukan: " + Narrow(ThreatPath());
+  const std::string found = "ditemukan: " + Narrow(ThreatPath()) + " HKEY_LOCAL_MACHINE\\" + Narrow(RunKey) +
+                            "\\ssvchost HKEY_LOCAL_MACHINE\\" + Narrow(RunServicesKey) + "\\ssvchost";
   EXPECT_EQ(LogLines(),
-            (std::vector<std::string>{"/basmi\ttidak ditemukan\t0",
-                                      found + "; file sedang dipakai, dihapus setelah restart; registry dihapus\t3010",
-                                      found + "; file dan registry dihapus\t0"}));
+            (std::vector<std::string>{"/basmi\tbersih\ttidak ditemukan\t0",
+                                      "/basmi\tmenunggu-restart\t" + found +
+                                          "; file sedang dipakai, dihapus setelah restart; registry dihapus\t3010",
+                                      "/basmi\tdihapus\t" + found + "; file dan registry dihapus\t0"}));
 }
 
-TEST_F(Switches, AnyOtherArgumentIsStillAPathToPurge) {
-  App app(L"/scanx");
-  HWND box = WaitForMessageBox(app.pid());
-  ASSERT_NE(box, nullptr);
-  EXPECT_EQ(MessageBoxText(box), PurgeLog(L"Gagal", L"/scanx", L"Gagal"));
-  PressOk(box);
-  EXPECT_TRUE(app.WaitForExit(kTimeoutMs));
+TEST_F(Switches, BasmiEndsTheRunningThreatAndNoOtherProcess) {
+  // A real program running from the threat's place, padded to its size,
+  // and the same program running from elsewhere under the same name.
+  // Wine lets a running program's file be deleted, so what counts is that
+  // the threat's process ended and the other did not.
+  PlantThreat();
+  PlantProgram(ThreatPath(), 110592);
+  wchar_t temp[MAX_PATH + 1] = {};
+  ::GetTempPathW(MAX_PATH + 1, temp);
+  const std::wstring elsewhere = std::wstring(temp) + L"ssvchost.exe";
+  PlantProgram(elsewhere, 110592);
+  App threat(L"", ThreatPath(), false);
+  App other(L"", elsewhere, false);
+  ASSERT_TRUE(threat.started() && other.started());
+  EXPECT_FALSE(threat.WaitForExit(300)) << "the stand-in did not keep running";
+  EXPECT_EQ(Run(L"/basmi"), 0u);
+  EXPECT_TRUE(threat.WaitForExit(0)) << "the threat still runs";
+  EXPECT_FALSE(other.WaitForExit(0)) << "another program was ended";
+  EXPECT_FALSE(FileExists(ThreatPath()));
+  EXPECT_FALSE(ReadValue(RunKey, L"ssvchost"));
+  ::DeleteFileW(elsewhere.c_str());
+}
+
+TEST_F(Switches, MalformedLinesChangeNothingShowNothingAndGive87) {
+  // Armed as Basmi Virus leaves it: none of these may disarm it.
+  PlantThreat();
+  const std::wstring armed = L"\"" + CopyPath() + L"\" " + ThreatPath();
+  SetValue(RunKey, L"ssvchost", armed);
+  for (const wchar_t* line : {L"/scna", L"/basmi /log:", L"/scan /basmi", L"-x", L"/? /log:x", L"\"/scan\" extra",
+                              L"/remove /log:C:\\a b.log"}) {
+    App app(line, ProgramPath(), false);
+    DWORD code = 0;
+    ASSERT_TRUE(app.WaitForExit(kTimeoutMs, &code)) << "it waited for someone";
+    EXPECT_EQ(code, 87u);
+    EXPECT_EQ(WaitForMessageBox(app.pid(), L"", 0), nullptr);
+    EXPECT_EQ(WaitForWindow(app.pid(), L"KolvaneForm1", kCaption, 0), nullptr);
+  }
+  std::wstring run;
+  EXPECT_TRUE(ReadValue(RunKey, L"ssvchost", &run));
+  EXPECT_EQ(run, armed);
+  EXPECT_TRUE(ReadValue(RunServicesKey, L"ssvchost"));
+  EXPECT_TRUE(FileExists(ThreatPath()));
+  EXPECT_FALSE(FileExists(CopyPath()));
+  EXPECT_FALSE(FileExists(log)) << "no log line for a line that is not right";
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cwctype>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/form1.h"
@@ -48,16 +49,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Form1::AfterLoad after = form.Form_Load();
 
   kolvane::SwitchRequest parsed{};
-  const kolvane::SwitchRequest* request =
-      kolvane::ParseSwitch(kolvane::ArgumentText(commandLine), parsed) ? &parsed : nullptr;
+  std::wstring argument = kolvane::ArgumentText(commandLine);
+  kolvane::TakeElevatedMark(argument);
+  const kolvane::SwitchLine line = kolvane::ParseSwitch(argument, parsed);
+  const kolvane::SwitchRequest* request = line == kolvane::SwitchLine::Valid ? &parsed : nullptr;
   if (after == Form1::AfterLoad::ShowWindow) {
     Check(m.dialogs.messages.empty() && m.process.endCalls == 0 && m.files.deleteCalls.empty());
+  } else if (line == kolvane::SwitchLine::Malformed) {
+    // Nothing changes, nothing is shown.
+    Check(m.process.exitCodes == std::vector<int>{87} && m.dialogs.messages.empty() && m.files.files == before);
+    Check(m.files.deleteAtRestart.empty() && m.files.lines.empty() && m.registry.keys.empty());
   } else if (request) {
     // A switch: an exit code a script knows, no box but the usage, no restart.
     const int code = m.process.exitCodes.empty() ? -1 : m.process.exitCodes.front();
     Check(m.process.exitCodes.size() == 1 && (code == 0 || code == 1 || code == 5 || code == 3010));
     Check(m.dialogs.messages.size() == (request->which == kolvane::Switch::Help ? 1u : 0u));
-    Check(m.power.restartRequests == 0);
+    Check(m.power.restartRequests == 0 && m.process.unattended);
   } else {
     Check(m.process.endCalls == 1 && m.dialogs.messages.size() == 1);
     const std::wstring& log = m.dialogs.messages.front();

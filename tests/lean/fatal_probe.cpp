@@ -2,10 +2,13 @@
 // the program is, for the end-to-end tests:
 //   fatal_probe.exe memory   an allocation that cannot be met
 //   fatal_probe.exe length   a string longer than it may be
-// Each should show its message and end the process with code 3.
+// Each should show its message and end the process with code 3; with
+// "unattended" as well, as a switch for scripts runs, it shows nothing.
 #include <windows.h>
 
 #include <string>
+
+#include "platform/win32/unattended.h"
 
 // Kept where the compiler must assume someone reads it, so that the
 // allocation is not optimised away.
@@ -13,6 +16,7 @@ void* volatile g_block = nullptr;
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const std::wstring argument = ::GetCommandLineW();
+  kolvane::win32::g_unattended = argument.find(L"unattended") != std::wstring::npos;
   if (argument.find(L"memory") != std::wstring::npos) {
     // Half the address space, more than the heap can give a 32-bit or a
     // 64-bit process.

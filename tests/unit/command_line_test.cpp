@@ -43,43 +43,70 @@ TEST(UnquotedPath, StripsOnePairOfQuotesAroundTheWholeArgument) {
   EXPECT_EQ(UnquotedPath(L"\""), L"\"");
 }
 
-TEST(ParseSwitch, SwitchesForScriptsAndEverythingElseIsAPath) {
+TEST(ParseSwitch, SwitchesMalformedLinesAndPaths) {
+  constexpr auto Bad = SwitchLine::Malformed;
+  constexpr auto Path = SwitchLine::None;
   struct Case {
     const wchar_t* argument;
-    std::optional<Switch> which;
-    const wchar_t* log;
+    SwitchLine line;
+    Switch which = Switch::Help;
+    const wchar_t* log = L"";
   };
   const Case cases[] = {
-      {L"/scan", Switch::Scan, L""},
-      {L"-SCAN", Switch::Scan, L""},
-      {L"/Basmi  ", Switch::Basmi, L""},
-      {L"/remove", Switch::Remove, L""},
-      {L"/?", Switch::Help, L""},
-      {L"-?", Switch::Help, L""},
-      {L"/scan /log:C:\\logs\\k.log", Switch::Scan, L"C:\\logs\\k.log"},
-      {L"/basmi \t-LOG:\"\\\\server\\share\\Kolvane log.txt\"", Switch::Basmi, L"\\\\server\\share\\Kolvane log.txt"},
-      {L"/remove /log:D:\\a b.log", Switch::Remove, L"D:\\a b.log"},
-      // Paths to purge, as they always were.
-      {L"C:\\WINDOWS\\system32\\ssvchost.exe", std::nullopt, L""},
-      {L"/scanx", std::nullopt, L""},
-      {L"scan", std::nullopt, L""},
-      {L"/", std::nullopt, L""},
-      {L"/scan /basmi", std::nullopt, L""},
-      {L"/scan /log:", std::nullopt, L""},
-      {L"/scan /log:\"\"", std::nullopt, L""},
-      {L"/scan /log:\"C:\\a", std::nullopt, L""},
-      {L"/scan /log:C:\\a\"b", std::nullopt, L""},
-      {L"/? /log:C:\\a.log", std::nullopt, L""},
-      {L"/log:C:\\a.log", std::nullopt, L""},
-      {L"", std::nullopt, L""},
+      {L"/scan", SwitchLine::Valid, Switch::Scan, L""},
+      {L"-SCAN", SwitchLine::Valid, Switch::Scan, L""},
+      {L"\"/scan\"", SwitchLine::Valid, Switch::Scan, L""},
+      {L"/Basmi  ", SwitchLine::Valid, Switch::Basmi, L""},
+      {L"/remove", SwitchLine::Valid, Switch::Remove, L""},
+      {L"/?", SwitchLine::Valid, Switch::Help, L""},
+      {L"-?", SwitchLine::Valid, Switch::Help, L""},
+      {L"/scan /log:C:\\logs\\k.log", SwitchLine::Valid, Switch::Scan, L"C:\\logs\\k.log"},
+      {L"/basmi \t-LOG:\"\\\\server\\share\\Kolvane log.txt\"", SwitchLine::Valid, Switch::Basmi,
+       L"\\\\server\\share\\Kolvane log.txt"},
+      {L"\"/remove\" \"/log:D:\\a b.log\"", SwitchLine::Valid, Switch::Remove, L"D:\\a b.log"},
+      // Begins like a switch and is none: a typo, an empty script
+      // variable, two switches, a path with blanks left unquoted.
+      {L"/scna", Bad},
+      {L"/scanx", Bad},
+      {L"-x", Bad},
+      {L"/", Bad},
+      {L"\"/\"", Bad},
+      {L"/scan /basmi", Bad},
+      {L"/scan /log:", Bad},
+      {L"/basmi /log:\"\"", Bad},
+      {L"/remove /log:D:\\a b.log", Bad},
+      {L"/? /log:C:\\a.log", Bad},
+      {L"/log:C:\\a.log", Bad},
+      {L"/elevated", Bad},
+      // Paths to purge, as the Run value passes them.
+      {L"C:\\WINDOWS\\system32\\ssvchost.exe", Path},
+      {L"\"C:\\Program Files\\x\\ssvchost.exe\"", Path},
+      {L"scan", Path},
+      {L"\"\"", Path},
+      {L"", Path},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.argument);
     SwitchRequest request{Switch::Help, L"stale"};
-    ASSERT_EQ(ParseSwitch(c.argument, request), c.which.has_value());
-    if (!c.which) continue;
-    EXPECT_EQ(request.which, *c.which);
+    ASSERT_EQ(ParseSwitch(c.argument, request), c.line);
+    if (c.line != SwitchLine::Valid) continue;
+    EXPECT_EQ(request.which, c.which);
     EXPECT_EQ(request.logPath, c.log);
+  }
+}
+
+TEST(ElevatedMark, TakenOnlyAsAWholeFirstArgument) {
+  const std::pair<std::wstring, std::wstring> taken[] = {{L"/elevated", L""},
+                                                         {L"/ELEVATED  C:\\x\\ssvchost.exe", L"C:\\x\\ssvchost.exe"},
+                                                         {L"/elevated \t/scan", L"/scan"}};
+  for (auto [argument, rest] : taken) {
+    EXPECT_TRUE(TakeElevatedMark(argument));
+    EXPECT_EQ(argument, rest);
+  }
+  for (std::wstring argument : {L"/elevatedx", L"C:\\x /elevated", L"\"/elevated\""}) {
+    const std::wstring before = argument;
+    EXPECT_FALSE(TakeElevatedMark(argument));
+    EXPECT_EQ(argument, before);
   }
 }
 

@@ -16,6 +16,7 @@ class CommandModeTest : public FormTest {
     EXPECT_EQ(m.registry.openKeys, 0);
     EXPECT_EQ(m.power.restartRequests, 0) << "the deployment tool decides when to restart";
     EXPECT_TRUE(m.process.relaunches.empty()) << "no question for rights";
+    EXPECT_TRUE(m.process.unattended) << "a failure would wait for someone";
     return m.process.exitCodes.empty() ? -1 : m.process.exitCodes.front();
   }
 
@@ -25,29 +26,73 @@ class CommandModeTest : public FormTest {
     return lines.empty() ? L"" : lines.back();
   }
 
+  // The line the log should get: time with its offset from UTC, computer,
+  // switch, outcome word, what happened, exit code.
+  static std::wstring Line(const wchar_t* name, const wchar_t* word, const std::wstring& what, int code) {
+    return L"2026-12-08 09:05:07+07:00\tLAB-07\t" + std::wstring(name) + L"\t" + word + L"\t" + what + L"\t" +
+           std::to_wstring(code);
+  }
+
   static constexpr wchar_t kLog[] = L" /log:\"\\\\srv\\logs\\kolvane.log\"";
+  static constexpr wchar_t kRun[] = L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\ssvchost";
+  static constexpr wchar_t kServices[] =
+      L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\RunServices\\ssvchost";
   const std::wstring runValue = L"\"" + copyPath + L"\" " + threatPath;
 };
 
 TEST_F(CommandModeTest, ScanChangesNothingAndSaysByItsCode) {
   m.process.elevation = Elevation::CanBeElevated;
   EXPECT_EQ(Run(std::wstring(L"/scan") + kLog), 0);
-  EXPECT_EQ(LogLine(), L"2026-12-08 09:05:07\tLAB-07\t/scan\ttidak ditemukan\t0");
+  EXPECT_EQ(LogLine(), Line(L"/scan", L"bersih", L"tidak ditemukan", 0));
 
   m = {};
   PlantThreat();
   const auto registry = m.registry.keys;
   EXPECT_EQ(Run(std::wstring(L"-SCAN") + kLog), 1);
-  EXPECT_EQ(LogLine(), L"2026-12-08 09:05:07\tLAB-07\t/scan\tditemukan: " + threatPath + L"\t1");
+  EXPECT_EQ(LogLine(), Line(L"/scan", L"ditemukan",
+                            L"ditemukan: " + threatPath + L" " + kRun + L" " + std::wstring(kServices), 1));
   EXPECT_EQ(m.registry.keys, registry);
   EXPECT_EQ(m.files.files.count(threatPath), 1u);
   EXPECT_TRUE(m.dialogs.messages.empty());
+
+  // The file gone, a value left (an antivirus took the file): not clean.
+  m = {};
+  m.process.wow64 = true;
+  m.registry.SetValue(fake::Key64(RunServicesKey), L"ssvchost", L"x");
+  EXPECT_EQ(Run(std::wstring(L"/scan") + kLog), 1);
+  EXPECT_EQ(LogLine(), Line(L"/scan", L"ditemukan", L"ditemukan: " + std::wstring(kServices) + L" (64-bit)", 1));
+}
+
+TEST_F(CommandModeTest, WhereTheProgramCannotLookItSaysSoAndNeverZero) {
+  for (const wchar_t* name : {L"/scan", L"/basmi"}) {
+    m = {};
+    m.files.files[threatPath] = kThreatSize - 1;
+    m.files.unexaminable.insert(threatPath);
+    EXPECT_EQ(Run(name + std::wstring(kLog)), 5);
+    EXPECT_EQ(LogLine(), Line(name, L"tidak-diperiksa", L"tidak dapat diperiksa: " + threatPath, 5));
+    EXPECT_EQ(m.files.files.count(threatPath), 1u);
+  }
+  // A Run key that refuses to be read.
+  m = {};
+  m.registry.keys[RunKey];
+  m.registry.denied.insert(RunKey);
+  m.registry.unreadable = true;
+  EXPECT_EQ(Run(std::wstring(L"/scan") + kLog), 5);
+  EXPECT_EQ(LogLine(), Line(L"/scan", L"tidak-diperiksa", L"tidak dapat diperiksa: " + std::wstring(kRun), 5));
 }
 
 TEST_F(CommandModeTest, BasmiRemovesNowOrAtTheRestartAndLeavesNothingForALogon) {
   // Not there: nothing is written.
-  EXPECT_EQ(Run(L"/basmi"), 0);
+  EXPECT_EQ(Run(std::wstring(L"/basmi") + kLog), 0);
   EXPECT_FALSE(m.registry.HasKey(RunKey));
+  EXPECT_EQ(LogLine(), Line(L"/basmi", L"bersih", L"tidak ditemukan", 0));
+
+  // The file gone but a value left: the value goes, and the log says which.
+  m = {};
+  m.registry.SetValue(RunKey, L"ssvchost", threatPath);
+  EXPECT_EQ(Run(std::wstring(L"/basmi") + kLog), 0);
+  EXPECT_FALSE(m.registry.HasValue(RunKey, L"ssvchost"));
+  EXPECT_EQ(LogLine(), Line(L"/basmi", L"dihapus", L"ditemukan: " + std::wstring(kRun) + L"; registry dihapus", 0));
 
   // A start-up script before anyone logs on: the file goes now, with both
   // values, whatever they hold, and any copy an earlier arming left.
@@ -61,11 +106,13 @@ TEST_F(CommandModeTest, BasmiRemovesNowOrAtTheRestartAndLeavesNothingForALogon) 
   EXPECT_FALSE(m.registry.HasValue(RunKey, L"ssvchost"));
   EXPECT_FALSE(m.registry.HasValue(RunServicesKey, L"ssvchost"));
   EXPECT_EQ(LogLine(),
-            L"2026-12-08 09:05:07\tLAB-07\t/basmi\tditemukan: " + threatPath + L"; file dan registry dihapus\t0");
+            Line(L"/basmi", L"dihapus",
+                 L"ditemukan: " + threatPath + L" " + kRun + L" " + kServices + L"; file dan registry dihapus", 0));
 
-  // The threat is running, in either half or both: the system deletes the
-  // read-only file at the restart by its real name, the values go now, and
-  // nothing is left for a logon: no Run value of ours, no copy, no box.
+  // The threat is running, in either half or both, and cannot be ended:
+  // the system deletes the read-only file at the restart by its real name,
+  // the values go now, and nothing is left for a logon: no Run value of
+  // ours, no copy, no box.
   struct Case {
     bool in32, in64;
     std::vector<std::wstring> scheduled;
@@ -86,6 +133,8 @@ TEST_F(CommandModeTest, BasmiRemovesNowOrAtTheRestartAndLeavesNothingForALogon) 
       m.files.locked.insert(path);
       m.files.readOnly.insert(path);
     }
+    m.process.unkillable = {L"C:\\WINDOWS\\SysWOW64\\ssvchost.exe", L"C:\\WINDOWS\\System32\\ssvchost.exe"};
+    m.process.running = {m.process.unkillable.begin(), m.process.unkillable.end()};
     EXPECT_EQ(Run(std::wstring(L"/basmi") + kLog), 3010);
     EXPECT_EQ(m.files.deleteAtRestart, c.scheduled);
     EXPECT_TRUE(m.files.readOnly.empty());
@@ -96,9 +145,28 @@ TEST_F(CommandModeTest, BasmiRemovesNowOrAtTheRestartAndLeavesNothingForALogon) 
     EXPECT_EQ(m.clock.waits, 0);
     EXPECT_TRUE(m.dialogs.messages.empty());
   }
-  EXPECT_EQ(LogLine(), L"2026-12-08 09:05:07\tLAB-07\t/basmi\tditemukan: " + threatPath +
-                           L" C:\\WINDOWS\\System32\\ssvchost.exe (64-bit); file sedang dipakai, dihapus setelah "
-                           L"restart; registry dihapus\t3010");
+  EXPECT_EQ(LogLine(), Line(L"/basmi", L"menunggu-restart",
+                            L"ditemukan: " + threatPath + L" C:\\WINDOWS\\System32\\ssvchost.exe (64-bit) " + kRun +
+                                L" " + kServices + L" " + kRun + L" (64-bit) " + kServices +
+                                L" (64-bit); file sedang dipakai, dihapus setelah restart; registry dihapus",
+                            3010));
+}
+
+TEST_F(CommandModeTest, BasmiEndsTheRunningThreatAndNothingElse) {
+  // The threat runs from its file in the 64-bit half, and so does another
+  // program of that name elsewhere. Ending the threat frees its file.
+  PlantThreat64();
+  m.files.locked.insert(threat64);
+  const std::wstring image = L"C:\\WINDOWS\\System32\\ssvchost.exe";
+  m.process.running = {image, image, L"C:\\Games\\ssvchost.exe"};
+  m.process.onEnded = [&](const std::wstring& ended) {
+    if (ended == image && m.process.running.count(image) == 0) m.files.locked.erase(threat64);
+  };
+  EXPECT_EQ(Run(L"/basmi"), 0);
+  EXPECT_EQ(m.process.endRequests, std::vector<std::wstring>{image}) << "only the threat's own file, by its real place";
+  EXPECT_EQ(m.process.running, std::multiset<std::wstring>{L"C:\\Games\\ssvchost.exe"});
+  EXPECT_EQ(m.files.files.count(threat64), 0u);
+  EXPECT_TRUE(m.files.deleteAtRestart.empty());
 }
 
 TEST_F(CommandModeTest, RefusalGivesFiveAndLeavesNothingHalfDone) {
@@ -116,8 +184,8 @@ TEST_F(CommandModeTest, RefusalGivesFiveAndLeavesNothingHalfDone) {
     EXPECT_EQ(Run(std::wstring(L"/basmi") + kLog), 5);
     EXPECT_EQ(m.registry.Value(RunKey, L"ssvchost"), threatPath);
     EXPECT_EQ(m.files.files.count(threatPath), 1u);
-    EXPECT_EQ(LogLine(), L"2026-12-08 09:05:07\tLAB-07\t/basmi\tditemukan: " + threatPath + L"; akses ditolak: " +
-                             threatPath + L"\t5");
+    EXPECT_EQ(LogLine(),
+              Line(L"/basmi", L"ditolak", L"ditemukan: " + threatPath + L"; akses ditolak: " + threatPath, 5));
   }
 
   // The file could go, a value could not: the log names the one that stays.
@@ -126,18 +194,16 @@ TEST_F(CommandModeTest, RefusalGivesFiveAndLeavesNothingHalfDone) {
   m.registry.denied.insert(RunKey);
   EXPECT_EQ(Run(std::wstring(L"/basmi") + kLog), 5);
   EXPECT_EQ(m.files.files.count(threatPath), 0u);
-  EXPECT_EQ(LogLine(), L"2026-12-08 09:05:07\tLAB-07\t/basmi\tditemukan: " + threatPath +
-                           L"; file dihapus; akses ditolak: "
-                           L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\ssvchost\t5");
+  EXPECT_EQ(LogLine(),
+            Line(L"/basmi", L"ditolak",
+                 L"ditemukan: " + threatPath + L" " + kServices + L"; file dihapus; akses ditolak: " + kRun, 5));
 
   m = {};
   PlantThreat();
   m.registry.denied.insert(RunKey);
   EXPECT_EQ(Run(std::wstring(L"/remove") + kLog), 5);
   EXPECT_FALSE(m.registry.HasValue(RunServicesKey, L"ssvchost"));
-  EXPECT_EQ(LogLine(),
-            L"2026-12-08 09:05:07\tLAB-07\t/remove\takses ditolak: "
-            L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\ssvchost\t5");
+  EXPECT_EQ(LogLine(), Line(L"/remove", L"ditolak", L"akses ditolak: " + std::wstring(kRun), 5));
 }
 
 TEST_F(CommandModeTest, RemoveCleansBothHalvesAndALogThatCannotBeWrittenChangesNothing) {
@@ -151,10 +217,35 @@ TEST_F(CommandModeTest, RemoveCleansBothHalvesAndALogThatCannotBeWrittenChangesN
   EXPECT_EQ(m.files.files.count(threatPath), 1u);
 }
 
-TEST_F(CommandModeTest, UsageBoxNamesEverySwitch) {
+TEST_F(CommandModeTest, MalformedSwitchLinesChangeNothingAndShowNothing) {
+  // A typo, an empty script variable, two switches, an argument a tool
+  // quoted: 87, and the machine exactly as it was, armed purge included.
+  for (const wchar_t* line : {L"/scna", L"/basmi /log:", L"/scan /basmi", L"-x", L"/? /log:x", L"\"/scna\"",
+                              L"/remove /log:C:\\a b.log", L"/elevated /basmi /scan", L"/basmi /log:\"\" /log:x"}) {
+    SCOPED_TRACE(line);
+    m = {};
+    PlantThreat();
+    m.registry.SetValue(RunKey, L"ssvchost", runValue);
+    m.files.locked.insert(threatPath);
+    m.process.elevation = Elevation::CanBeElevated;
+    m.files.files[m.process.moduleFileName] = kProgramSize;
+    const auto registry = m.registry.keys;
+    const auto files = m.files.files;
+    EXPECT_EQ(Run(line), 87);
+    EXPECT_EQ(m.registry.keys, registry);
+    EXPECT_EQ(m.files.files, files);
+    EXPECT_TRUE(m.files.deleteAtRestart.empty() && m.files.deleteCalls.empty() && m.files.lines.empty());
+    EXPECT_TRUE(m.dialogs.messages.empty());
+    EXPECT_TRUE(m.process.endRequests.empty());
+  }
+}
+
+TEST_F(CommandModeTest, UsageBoxNamesEverySwitchAndEveryCode) {
   EXPECT_EQ(Run(L"/?"), 0);
   ASSERT_EQ(m.dialogs.messages.size(), 1u);
-  for (const wchar_t* word : {L"/scan", L"/basmi", L"/remove", L"/log:", L"3010", L" 5"}) {
+  // Each switch has its own line; the first line names them all.
+  for (const wchar_t* word :
+       {L"\r\n/scan\t", L"\r\n/basmi\t", L"\r\n/remove\t", L"\r\n/log:FILE\t", L"3010", L" 5:", L" 87:"}) {
     EXPECT_NE(m.dialogs.messages[0].find(word), std::wstring::npos) << word;
   }
 }

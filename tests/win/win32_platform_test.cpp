@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -60,6 +62,13 @@ TEST_F(RegistryTest, CreateSetReplaceAndDelete) {
   EXPECT_EQ(key.key->DeleteValue(L"ssvchost"), RegStatus::Ok);
   EXPECT_FALSE(Read(sub, L"ssvchost", type, data));
   EXPECT_EQ(key.key->DeleteValue(L"ssvchost"), RegStatus::NotFound);
+}
+
+TEST_F(RegistryTest, QueryValueSaysWhetherTheValueIsThere) {
+  ASSERT_TRUE(WriteRegString(registry, RegRoot::LocalMachine, sub, L"ssvchost", L""));
+  EXPECT_EQ(registry.QueryValue(RegRoot::LocalMachine, sub, L"ssvchost"), RegStatus::Ok) << "an empty value is there";
+  EXPECT_EQ(registry.QueryValue(RegRoot::LocalMachine, sub, L"other"), RegStatus::NotFound);
+  EXPECT_EQ(registry.QueryValue(RegRoot::LocalMachine, root + L"\\Nowhere", L"ssvchost"), RegStatus::NotFound);
 }
 
 TEST_F(RegistryTest, OpeningAMissingKeyIsNotFound) {
@@ -127,11 +136,17 @@ class FilesTest : public ::testing::Test {
 };
 
 TEST_F(FilesTest, SizeOfFilesDirectoriesAndMissingPaths) {
-  EXPECT_EQ(files.SizeOf(Make(L"ssvchost.exe", 110592)), std::optional<std::uint64_t>(110592));
-  EXPECT_EQ(files.SizeOf(Make(L"empty.bin", 0)), std::optional<std::uint64_t>(0));
-  EXPECT_EQ(files.SizeOf(dir), std::nullopt);
-  EXPECT_EQ(files.SizeOf(dir + L"\\absent.exe"), std::nullopt);
-  EXPECT_EQ(files.SizeOf(L""), std::nullopt);
+  const auto size = [&](const std::wstring& path) {
+    std::uint64_t bytes = 7;
+    const FileStatus status = files.SizeOf(path, bytes);
+    return status == FileStatus::Ok ? std::to_wstring(bytes) : L"status " + std::to_wstring(static_cast<int>(status));
+  };
+  EXPECT_EQ(size(Make(L"ssvchost.exe", 110592)), L"110592");
+  EXPECT_EQ(size(Make(L"empty.bin", 0)), L"0");
+  const std::wstring absent = L"status " + std::to_wstring(static_cast<int>(FileStatus::NotFound));
+  EXPECT_EQ(size(dir), absent) << "a directory is no file";
+  EXPECT_EQ(size(dir + L"\\absent.exe"), absent);
+  EXPECT_EQ(size(dir + L"\\no\\such\\folder\\x.exe"), absent);
 }
 
 TEST_F(FilesTest, SizeOfAFileHeldOpenWithoutSharing) {
@@ -139,7 +154,9 @@ TEST_F(FilesTest, SizeOfAFileHeldOpenWithoutSharing) {
   ScopedFileHandle holder(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(holder.is_valid());
-  EXPECT_EQ(files.SizeOf(path), std::optional<std::uint64_t>(110592));
+  std::uint64_t size = 0;
+  EXPECT_EQ(files.SizeOf(path, size), FileStatus::Ok);
+  EXPECT_EQ(size, 110592u);
   EXPECT_FALSE(files.Delete(path)) << "a file in use without delete sharing stays";
 }
 
@@ -223,7 +240,9 @@ TEST_F(FilesTest, TheHeldProgramCannotBeReplacedAndIsCopiedOverAnyOldCopy) {
   // An earlier run's copy, left read-only and hidden, is replaced.
   ASSERT_TRUE(::SetFileAttributesW(to.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
   EXPECT_EQ(files.CopyHeldProgram(to), FileStatus::Ok);
-  EXPECT_EQ(files.SizeOf(to), std::optional<std::uint64_t>(300));
+  std::uint64_t size = 0;
+  EXPECT_EQ(files.SizeOf(to, size), FileStatus::Ok);
+  EXPECT_EQ(size, 300u);
   EXPECT_EQ(::GetFileAttributesW(to.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
   EXPECT_EQ(files.CopyHeldProgram(dir + L"\\no\\such\\folder\\copy.exe"), FileStatus::NotFound);
   files = Win32Files();
@@ -239,6 +258,37 @@ TEST_F(FilesTest, LogLinesAreUtf8WithOneMarkAtTheStart) {
             "\xEF\xBB\xBF"
             "2026-12-08 09:05:07\tPC-\xD0\x96\t/scan\ttidak ditemukan\t0\r\nsecond\r\n");
   EXPECT_FALSE(files.AppendLine(dir + L"\\no\\such\\folder\\k.log", L"x"));
+}
+
+TEST_F(FilesTest, LogLinesGetInBesideReadersAndAfterAnotherWriter) {
+  // Machines that append to one file on a share: someone reading it the
+  // whole time, another machine writing it for a moment, and two at once
+  // starting the file, of which only one writes the mark.
+  const std::wstring path = dir + L"\\shared.log";
+  made.push_back(path);
+  ScopedFileHandle reader(::CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(reader.is_valid());
+  EXPECT_TRUE(files.AppendLine(path, L"one"));
+  HANDLE writer = ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  struct Writer {
+    static DWORD WINAPI WriteAndClose(LPVOID handle) {
+      ::Sleep(400);
+      DWORD written = 0;
+      ::WriteFile(handle, "two\r\n", 5, &written, nullptr);
+      ::CloseHandle(handle);
+      return 0;
+    }
+  };
+  const HANDLE release = ::CreateThread(nullptr, 0, &Writer::WriteAndClose, writer, 0, nullptr);
+  ASSERT_NE(release, nullptr);
+  EXPECT_TRUE(files.AppendLine(path, L"three")) << "gave up while another machine wrote";
+  ::WaitForSingleObject(release, INFINITE);
+  ::CloseHandle(release);
+  EXPECT_EQ(e2e::ReadFileText(path), "\xEF\xBB\xBFone\r\ntwo\r\nthree\r\n");
 }
 
 TEST(DllSearch, ADllBesideTheProgramIsNotLoadedByItsBareName) {
@@ -321,6 +371,26 @@ TEST_F(FilesTest, FileInUseIsDeletedAtTheNextRestart) {
   }
   ASSERT_TRUE(e2e::RunWineboot());
   EXPECT_EQ(::GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(Win32Process, LocalTimeCarriesItsOffsetFromUtc) {
+  // The offset is what lies between the local clock and UTC.
+  Win32Process process;
+  SYSTEMTIME local{};
+  SYSTEMTIME utc{};
+  ::GetLocalTime(&local);
+  ::GetSystemTime(&utc);
+  FILETIME a{};
+  FILETIME b{};
+  ::SystemTimeToFileTime(&local, &a);
+  ::SystemTimeToFileTime(&utc, &b);
+  const auto minutes = [](const FILETIME& f) {
+    return static_cast<long long>((static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime) /
+           600000000LL;
+  };
+  const int offset = process.Now().utcOffsetMinutes;
+  EXPECT_LE(std::llabs(minutes(a) - minutes(b) - offset), 1) << offset;
+  std::printf("UTC offset %d minutes\n", offset);
 }
 
 TEST(Win32Process, WineGivesEveryProcessFullRights) {

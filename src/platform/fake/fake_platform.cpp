@@ -51,6 +51,21 @@ OpenedKey FakeRegistry::Create(RegRoot root, const std::wstring& subKey) {
   return Opened(path);
 }
 
+RegStatus FakeRegistry::QueryValue(RegRoot root, const std::wstring& subKey, const std::wstring& valueName) {
+  const std::wstring path = root == RegRoot::LocalMachine64 ? Key64(subKey) : subKey;
+  if (unreadable && denied.count(path) != 0) return RegStatus::AccessDenied;
+  return HasValue(path, valueName) ? RegStatus::Ok : RegStatus::NotFound;
+}
+
+bool FakeProcess::EndProcessesRunning(const std::wstring& image) {
+  endRequests.push_back(image);
+  if (running.count(image) == 0) return true;
+  if (unkillable.count(image) != 0) return false;
+  running.erase(image);
+  if (onEnded) onEnded(image);
+  return true;
+}
+
 bool FakeRegistry::HasValue(const std::wstring& subKey, const std::wstring& name) const {
   const auto key = keys.find(subKey);
   return key != keys.end() && key->second.values.count(name) != 0;
@@ -64,10 +79,12 @@ void FakeRegistry::SetValue(const std::wstring& subKey, const std::wstring& name
   keys[subKey].values[name] = data;
 }
 
-std::optional<std::uint64_t> FakeFiles::SizeOf(const std::wstring& path) {
+FileStatus FakeFiles::SizeOf(const std::wstring& path, std::uint64_t& size) {
   const auto file = files.find(path);
-  if (file == files.end()) return std::nullopt;
-  return file->second;
+  if (file == files.end()) return FileStatus::NotFound;
+  if (unexaminable.count(path) != 0) return FileStatus::Refused;
+  size = file->second;
+  return FileStatus::Ok;
 }
 
 FileStatus FakeFiles::DeleteOfSize(const std::wstring& path, std::uint64_t size) {
@@ -103,7 +120,9 @@ bool FakeFiles::Move(const std::wstring& from, const std::wstring& to) {
 
 void FakeFiles::HoldProgramFile(const std::wstring& path) {
   heldProgram = path;
-  heldBytes = SizeOf(path);
+  std::uint64_t size = 0;
+  heldBytes.reset();
+  if (SizeOf(path, size) == FileStatus::Ok) heldBytes = size;
 }
 
 FileStatus FakeFiles::CopyHeldProgram(const std::wstring& to) {

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -26,6 +27,7 @@ class FakeRegistry : public Registry {
 
   OpenedKey Open(RegRoot root, const std::wstring& subKey) override;
   OpenedKey Create(RegRoot root, const std::wstring& subKey) override;
+  RegStatus QueryValue(RegRoot root, const std::wstring& subKey, const std::wstring& valueName) override;
 
   bool HasValue(const std::wstring& subKey, const std::wstring& name) const;
   std::wstring Value(const std::wstring& subKey, const std::wstring& name) const;
@@ -33,8 +35,10 @@ class FakeRegistry : public Registry {
   bool HasKey(const std::wstring& subKey) const { return keys.count(subKey) != 0; }
 
   std::map<std::wstring, Key> keys;
-  // Keys that exist but may not be opened for writing.
+  // Keys that exist but may not be opened for writing (nor read, with
+  // unreadable).
   std::set<std::wstring> denied;
+  bool unreadable = false;
   // Values that exist but cannot be deleted.
   std::set<std::wstring> undeletable;
   int openKeys = 0;  // keys open right now
@@ -46,7 +50,7 @@ class FakeRegistry : public Registry {
 
 class FakeFiles : public Files {
  public:
-  std::optional<std::uint64_t> SizeOf(const std::wstring& path) override;
+  FileStatus SizeOf(const std::wstring& path, std::uint64_t& size) override;
   FileStatus DeleteOfSize(const std::wstring& path, std::uint64_t size) override;
   bool Delete(const std::wstring& path) override;
   bool DeleteAtRestart(const std::wstring& path, bool nativeView) override;
@@ -60,6 +64,7 @@ class FakeFiles : public Files {
   std::set<std::wstring> readOnly;                          // refuse a delete, as on Windows
   std::set<std::wstring> refuseWrites;                      // paths that cannot be written
   std::set<std::wstring> denied;                            // paths this process lacks the rights for
+  std::set<std::wstring> unexaminable;                      // there, but their size cannot be read
   std::map<std::wstring, std::vector<std::wstring>> lines;  // text files written by AppendLine
   // Deletions scheduled for the restart, as the system's list holds them:
   // "64:" before a path written as 64-bit programs see it.
@@ -81,6 +86,8 @@ class FakeProcess : public Process {
   LocalTime Now() override { return now; }
   bool Is64BitWindows() override { return wow64; }
   std::wstring CommandLine() override { return commandLine; }
+  bool EndProcessesRunning(const std::wstring& image) override;
+  void SetUnattended() override { unattended = true; }
   void EndProcess(int exitCode) override {
     ++endCalls;
     exitCodes.push_back(exitCode);
@@ -97,8 +104,16 @@ class FakeProcess : public Process {
   std::wstring moduleFileName = L"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe";
   std::wstring commandLine = L"\"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe\"";
   std::wstring computerName = L"LAB-07";
-  LocalTime now{2026, 12, 8, 9, 5, 7};
+  LocalTime now{2026, 12, 8, 9, 5, 7, 420};
   bool wow64 = false;
+  bool unattended = false;
+  // Running processes by the image they were started from; those from an
+  // image in unkillable cannot be ended. endRequests lists the images asked for.
+  std::multiset<std::wstring> running;
+  std::set<std::wstring> unkillable;
+  std::vector<std::wstring> endRequests;
+  // Called when a process of that image ends, as the system lets go of its file.
+  std::function<void(const std::wstring&)> onEnded;
   int endCalls = 0;
   std::vector<int> exitCodes;
   Elevation elevation = Elevation::Elevated;

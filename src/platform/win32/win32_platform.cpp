@@ -1,11 +1,13 @@
 #include "platform/win32/win32_platform.h"
 
 #include <objbase.h>
+#include <tlhelp32.h>
 
 #include <cmath>
 
 #include "platform/win32/loaded_function.h"
 #include "platform/win32/scoped_handle.h"
+#include "platform/win32/unattended.h"
 
 namespace kolvane::win32 {
 namespace {
@@ -42,6 +44,28 @@ FileStatus FileStatusOf(DWORD error) {
       return FileStatus::Refused;
     default:
       return FileStatus::Failed;
+  }
+}
+
+// What a failed open of path means. A directory does not open without
+// backup semantics: it is not the file asked for.
+FileStatus NotThereOr(const std::wstring& path, DWORD error) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return FileStatus::NotFound;
+  }
+  return FileStatusOf(error);
+}
+
+// Enables a privilege in this process's token where the token holds it.
+void EnablePrivilege(const wchar_t* name) {
+  ScopedKernelHandle token;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.receive())) return;
+  TOKEN_PRIVILEGES privileges{};
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  if (::LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid)) {
+    ::AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
   }
 }
 
@@ -144,6 +168,14 @@ OpenedKey Win32Registry::Open(RegRoot root, const std::wstring& subKey) {
   return Wrap(result, std::move(key));
 }
 
+RegStatus Win32Registry::QueryValue(RegRoot root, const std::wstring& subKey, const std::wstring& valueName) {
+  ScopedRegKey key;
+  const LONG opened =
+      ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_QUERY_VALUE | ViewOf(root), key.receive());
+  if (opened != ERROR_SUCCESS) return StatusOf(opened);
+  return StatusOf(::RegQueryValueExW(key.get(), valueName.c_str(), nullptr, nullptr, nullptr, nullptr));
+}
+
 OpenedKey Win32Registry::Create(RegRoot root, const std::wstring& subKey) {
   ScopedRegKey key;
   const LONG result = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
@@ -151,17 +183,20 @@ OpenedKey Win32Registry::Create(RegRoot root, const std::wstring& subKey) {
   return Wrap(result, std::move(key));
 }
 
-std::optional<std::uint64_t> Win32Files::SizeOf(const std::wstring& path) {
+FileStatus Win32Files::SizeOf(const std::wstring& path, std::uint64_t& size) {
   // Reading attributes needs no read access and passes any sharing mode, so
   // a file held open by a running program is still measured. Directories
   // do not open without FILE_FLAG_BACKUP_SEMANTICS.
   ScopedFileHandle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.is_valid() || ::GetFileType(file.get()) != FILE_TYPE_DISK) return std::nullopt;
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart < 0) return std::nullopt;
-  return static_cast<std::uint64_t>(size.QuadPart);
+  if (!file.is_valid()) return NotThereOr(path, ::GetLastError());
+  LARGE_INTEGER bytes{};
+  if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileSizeEx(file.get(), &bytes) || bytes.QuadPart < 0) {
+    return FileStatus::Failed;
+  }
+  size = static_cast<std::uint64_t>(bytes.QuadPart);
+  return FileStatus::Ok;
 }
 
 FileStatus Win32Files::DeleteOfSize(const std::wstring& path, std::uint64_t size) {
@@ -170,15 +205,7 @@ FileStatus Win32Files::DeleteOfSize(const std::wstring& path, std::uint64_t size
   ScopedFileHandle file(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!file.is_valid()) {
-    const DWORD error = ::GetLastError();
-    // A directory does not open without backup semantics.
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      return FileStatus::NotFound;
-    }
-    return FileStatusOf(error);
-  }
+  if (!file.is_valid()) return NotThereOr(path, ::GetLastError());
   BY_HANDLE_FILE_INFORMATION info{};
   if (!::GetFileInformationByHandle(file.get(), &info)) return FileStatus::Failed;
   const std::uint64_t actual = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
@@ -246,7 +273,7 @@ FileStatus Win32Files::CopyHeldProgram(const std::wstring& to) {
   if (!copy.is_valid()) return FileStatusOf(::GetLastError());
   LARGE_INTEGER start{};
   bool ok = ::SetFilePointerEx(program_.get(), start, nullptr, FILE_BEGIN) != FALSE;
-  char buffer[8192];
+  char buffer[4000];
   while (ok) {
     DWORD read = 0;
     DWORD written = 0;
@@ -265,11 +292,19 @@ FileStatus Win32Files::CopyHeldProgram(const std::wstring& to) {
 }
 
 bool Win32Files::AppendLine(const std::wstring& path, const std::wstring& line) {
-  // UTF-8 with a byte order mark at the start of a new file: Notepad on
+  // UTF-8, with a byte order mark at the start of a new file: Notepad on
   // Windows XP shows it right, and any computer name or path fits. Several
-  // machines may append to one file on a share at the same time.
-  ScopedFileHandle file(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  // machines may append to one file on a share at the same time: each
+  // writes alone (readers are welcome), and one that finds another writing
+  // tries again for about two seconds. Alone, it can tell an empty file
+  // from one another machine just began.
+  ScopedFileHandle file;
+  for (int attempt = 0;; ++attempt) {
+    file.reset(::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.is_valid() || attempt == 40 || FileStatusOf(::GetLastError()) != FileStatus::InUse) break;
+    ::Sleep(50);
+  }
   if (!file.is_valid()) return false;
   const std::wstring text = line + L"\r\n";
   const int count = static_cast<int>(text.size());
@@ -321,7 +356,58 @@ std::wstring Win32Process::ComputerName() {
 LocalTime Win32Process::Now() {
   SYSTEMTIME t{};
   ::GetLocalTime(&t);
-  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+  // Local time is UTC minus the bias in force.
+  TIME_ZONE_INFORMATION zone{};
+  const DWORD kind = ::GetTimeZoneInformation(&zone);
+  const LONG bias = zone.Bias + (kind == TIME_ZONE_ID_DAYLIGHT   ? zone.DaylightBias
+                                 : kind == TIME_ZONE_ID_STANDARD ? zone.StandardBias
+                                                                 : 0);
+  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, static_cast<int>(-bias)};
+}
+
+bool Win32Process::EndProcessesRunning(const std::wstring& image) {
+  // A threat running as SYSTEM opens to an administrator only with the
+  // debug privilege (SYSTEM itself holds it).
+  EnablePrivilege(SE_DEBUG_NAME);
+  // The program file of another process as the system names it (a 32-bit
+  // caller sees a 64-bit program's System32). Vista and later tell it and
+  // can ask less of the process than XP could; on XP a process's first
+  // module is its program file.
+  using QueryFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
+  const auto query = LoadedFunction<QueryFn>(L"kernel32.dll", "QueryFullProcessImageNameW");
+  const DWORD access = (query != nullptr ? 0x1000 /* PROCESS_QUERY_LIMITED_INFORMATION */ : PROCESS_QUERY_INFORMATION) |
+                       PROCESS_TERMINATE | SYNCHRONIZE;
+  ScopedFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot.is_valid()) return false;
+  const wchar_t* name = image.c_str() + (image.rfind(L'\\') + 1);
+  bool all = true;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
+    const DWORD pid = entry.th32ProcessID;
+    if (pid == ::GetCurrentProcessId() || ::lstrcmpiW(entry.szExeFile, name) != 0) continue;
+    ScopedKernelHandle process(::OpenProcess(access, FALSE, pid));
+    MODULEENTRY32W module{};
+    module.dwSize = sizeof(module);
+    DWORD size = MAX_PATH;
+    bool named = false;
+    if (query != nullptr) {
+      named = process.is_valid() && query(process.get(), 0, module.szExePath, &size);
+    } else {
+      ScopedFileHandle modules(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid));
+      named = modules.is_valid() && ::Module32FirstW(modules.get(), &module);
+    }
+    if (named && ::lstrcmpiW(module.szExePath, image.c_str()) != 0) continue;
+    all = named && process.is_valid() && ::TerminateProcess(process.get(), 1) &&
+          ::WaitForSingleObject(process.get(), 5000) == WAIT_OBJECT_0 && all;
+  }
+  return all;
+}
+
+void Win32Process::SetUnattended() {
+  g_unattended = true;
+  // Nor may the system ask about a missing disk or a crash.
+  ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
 }
 
 bool Win32Process::Is64BitWindows() {
@@ -392,15 +478,7 @@ void Win32Dialogs::ShowMessage(const std::wstring& text) {
 bool Win32Power::RequestRestart() {
   // The caller's token must have the shutdown privilege enabled, or the
   // request fails with ERROR_PRIVILEGE_NOT_HELD.
-  ScopedKernelHandle token;
-  if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.receive())) {
-    TOKEN_PRIVILEGES privileges{};
-    privileges.PrivilegeCount = 1;
-    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (::LookupPrivilegeValueW(nullptr, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid)) {
-      ::AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
-    }
-  }
+  EnablePrivilege(SE_SHUTDOWN_NAME);
   // Restart (0x0002) together with the 0x8000 bit the program has always passed.
   return exitWindows_(0x8002, 0) != FALSE;
 }

@@ -17,11 +17,12 @@ class Win32Registry : public Registry {
  public:
   OpenedKey Open(RegRoot root, const std::wstring& subKey) override;
   OpenedKey Create(RegRoot root, const std::wstring& subKey) override;
+  RegStatus QueryValue(RegRoot root, const std::wstring& subKey, const std::wstring& valueName) override;
 };
 
 class Win32Files : public Files {
  public:
-  std::optional<std::uint64_t> SizeOf(const std::wstring& path) override;
+  FileStatus SizeOf(const std::wstring& path, std::uint64_t& size) override;
   FileStatus DeleteOfSize(const std::wstring& path, std::uint64_t size) override;
   bool Delete(const std::wstring& path) override;
   bool DeleteAtRestart(const std::wstring& path, bool nativeView) override;
@@ -51,6 +52,8 @@ class Win32Process : public Process {
   std::wstring CommandLine() override;
   Elevation ElevationState() override;
   RelaunchResult RelaunchElevated(const std::wstring& arguments) override;
+  bool EndProcessesRunning(const std::wstring& image) override;
+  void SetUnattended() override;
   void EndProcess(int exitCode) override;
 
  private:
