@@ -157,6 +157,20 @@ std::wstring ClassOf(HWND window) {
   return name;
 }
 
+bool WaitUntilRunning(DWORD pid) {
+  const ULONGLONG end = ::GetTickCount64() + kTimeoutMs;
+  do {
+    const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    wchar_t image[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    const bool named = process != nullptr && ::QueryFullProcessImageNameW(process, 0, image, &size);
+    if (process != nullptr) ::CloseHandle(process);
+    if (named) return true;
+    Pause();
+  } while (::GetTickCount64() < end);
+  return false;
+}
+
 bool RunWineboot() {
   wchar_t commandLine[] = L"wineboot.exe";
   STARTUPINFOW startup{};
@@ -189,8 +203,8 @@ std::wstring ThreatPath64() {
   return std::wstring(dir) + L"\\Sysnative\\ssvchost.exe";
 }
 
-void PlantProgram(const std::wstring& path, DWORD size) {
-  const std::wstring standIn = ProgramPath().substr(0, ProgramPath().find_last_of(L'\\') + 1) + L"threat_standin.exe";
+void PlantProgram(const std::wstring& path, DWORD size, std::wstring standIn) {
+  if (standIn.empty()) standIn = ProgramPath().substr(0, ProgramPath().find_last_of(L'\\') + 1) + L"threat_standin.exe";
   ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   ::CopyFileW(standIn.c_str(), path.c_str(), FALSE);
   const HANDLE file =

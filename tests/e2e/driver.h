@@ -60,6 +60,9 @@ bool PressOk(HWND box);
 bool ClickButton(HWND parent, const std::wstring& text);
 HWND FindChild(HWND parent, const wchar_t* className, const std::wstring& text);
 DWORD ProcessOf(HWND window);
+// True once process pid runs its program (the system tells its program
+// file); where Wine's 32-bit half is emulated, that takes a while.
+bool WaitUntilRunning(DWORD pid);
 std::wstring ClassOf(HWND window);
 
 // Runs the prefix's wineboot, which applies pending deletions (and starts
@@ -72,9 +75,10 @@ std::wstring ThreatPath();
 // on 64-bit Windows.
 std::wstring ThreatPath64();
 void PlantFile(const std::wstring& path, DWORD size);
-// A real program that only waits (threat_standin.exe), copied to path and
-// padded to size, as the running threat would be there.
-void PlantProgram(const std::wstring& path, DWORD size);
+// A real program that only waits (threat_standin.exe beside the program,
+// or the one at standIn), copied to path and padded to size, as the
+// running threat would be there.
+void PlantProgram(const std::wstring& path, DWORD size, std::wstring standIn = L"");
 bool FileExists(const std::wstring& path);
 // The bytes of a file, empty when it cannot be read.
 std::string ReadFileText(const std::wstring& path);

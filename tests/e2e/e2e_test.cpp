@@ -285,6 +285,61 @@ TEST_F(ThreatInWow64, ARestartDeletesTheHeldThreatInItsOwnHalfOnly) {
   EXPECT_TRUE(FileExists(threat64)) << "the 64-bit half's other file was deleted";
 }
 
+// /basmi from the 32-bit program, the threat in both halves.
+DWORD RunBasmi() {
+  App app(L"/basmi", ProgramPath(), false);
+  DWORD code = 999;
+  EXPECT_TRUE(app.WaitForExit(3 * kTimeoutMs, &code)) << "it waited for someone";
+  return code;
+}
+
+TEST_F(ThreatInWow64, BasmiEndsTheThreatRunningInEitherHalf) {
+  // A 32-bit stand-in runs from SysWOW64 and a 64-bit one from the 64-bit
+  // System32: the 32-bit program reads a 64-bit process's program file too.
+  wchar_t standIn64[MAX_PATH] = {};
+  ASSERT_GT(::GetEnvironmentVariableW(L"KOLVANE_STANDIN64", standIn64, MAX_PATH), 0u)
+      << "KOLVANE_STANDIN64 names no 64-bit stand-in";
+  PlantProgram(ThreatPath(), kThreatSize);
+  PlantProgram(threat64, kThreatSize, standIn64);
+  SetValue(RunKey, L"ssvchost", L"C:\\windows\\system32\\ssvchost.exe", KEY_WOW64_64KEY);
+  App running32(L"", ThreatPath(), false);
+  App running64(L"", threat64, false);
+  ASSERT_TRUE(running32.started() && running64.started());
+  ASSERT_TRUE(WaitUntilRunning(running32.pid()) && WaitUntilRunning(running64.pid()));
+  EXPECT_EQ(RunBasmi(), 0u);
+  EXPECT_TRUE(running32.WaitForExit(0)) << "the 32-bit threat still runs";
+  EXPECT_TRUE(running64.WaitForExit(0)) << "the 64-bit threat still runs";
+  EXPECT_FALSE(FileExists(ThreatPath()));
+  EXPECT_FALSE(FileExists(threat64));
+  EXPECT_FALSE(ReadValue(RunKey, L"ssvchost", nullptr, KEY_WOW64_64KEY));
+}
+
+TEST_F(ThreatInWow64, BasmiLeavesWhatIsHeldInEitherHalfToTheRestartAlone) {
+  PlantFile(ThreatPath(), kThreatSize);
+  PlantFile(threat64, kThreatSize);
+  for (const REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_64KEY}}) {
+    SetValue(RunKey, L"ssvchost", L"C:\\windows\\system32\\ssvchost.exe", view);
+    SetValue(RunServicesKey, L"ssvchost", L"C:\\windows\\system32\\ssvchost.exe", view);
+  }
+  HANDLE held[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    held[i] = ::CreateFileW((i == 0 ? ThreatPath() : threat64).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held[i], INVALID_HANDLE_VALUE);
+  }
+  EXPECT_EQ(RunBasmi(), 3010u);
+  for (const HANDLE file : held) ::CloseHandle(file);
+  EXPECT_FALSE(FileExists(CopyPath()));
+  for (const REGSAM view : {REGSAM{0}, REGSAM{KEY_WOW64_64KEY}}) {
+    EXPECT_FALSE(ReadValue(RunKey, L"ssvchost", nullptr, view)) << view;
+    EXPECT_FALSE(ReadValue(RunServicesKey, L"ssvchost", nullptr, view)) << view;
+  }
+  ASSERT_TRUE(RunWineboot());
+  EXPECT_FALSE(FileExists(ThreatPath()));
+  EXPECT_FALSE(FileExists(threat64));
+  EXPECT_EQ(WaitForMessageBox(0, L"", 1500), nullptr) << "a box after the restart";
+}
+
 INSTANTIATE_TEST_SUITE_P(ThreatIn, BothHalves, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return info.param ? std::string("BothHalves") : std::string("The64BitHalfOnly");
