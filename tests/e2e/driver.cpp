@@ -41,6 +41,9 @@ HWND WaitFor(Search search, DWORD timeoutMs) {
 }  // namespace
 
 std::wstring ProgramPath() {
+  // Another build of the program (a signed release), when one is named.
+  wchar_t other[MAX_PATH] = {};
+  if (::GetEnvironmentVariableW(L"KOLVANE_PROGRAM", other, MAX_PATH) > 0) return other;
   wchar_t self[MAX_PATH] = {};
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
   std::wstring path = self;

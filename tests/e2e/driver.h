@@ -18,7 +18,8 @@ inline const DWORD kTimeoutMs = TimeoutMs();
 // True in a 32-bit process on 64-bit Windows, which has both halves.
 bool IsWow64();
 
-// Full path of the program under test: next to the test executable.
+// Full path of the program under test: next to the test executable, or
+// the one KOLVANE_PROGRAM names.
 std::wstring ProgramPath();
 
 class App {

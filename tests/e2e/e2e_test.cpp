@@ -109,8 +109,12 @@ TEST_F(EndToEnd, EradicationAcrossARestart) {
   PlantThreat();
   // Someone disabled the entry in Task Manager: Windows 8 and later would
   // skip the value the arming writes. Wine keeps the record but ignores it.
-  SetValue(kApproved, L"ssvchost", L"disabled");
-  SetValue(kApproved, L"other", L"disabled");
+  // For the 32-bit program on 64-bit Windows, the record of its half's Run
+  // key is Run32 in the 64-bit view.
+  const std::wstring approved = std::wstring(kApproved) + (IsWow64() ? L"32" : L"");
+  const REGSAM view = IsWow64() ? KEY_WOW64_64KEY : 0;
+  SetValue(approved, L"ssvchost", L"disabled", view);
+  SetValue(approved, L"other", L"disabled", view);
   // A copy an earlier run left read-only and hidden is replaced.
   PlantFile(CopyPath(), 10);
   ::SetFileAttributesW(CopyPath().c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
@@ -132,9 +136,9 @@ TEST_F(EndToEnd, EradicationAcrossARestart) {
   EXPECT_EQ(run, L"\"" + CopyPath() + L"\" " + ThreatPath());
   EXPECT_TRUE(FileExists(CopyPath())) << "the Run value must start a copy that is there at the next logon";
   EXPECT_TRUE(ReadFileText(CopyPath()) == ReadFileText(ProgramPath())) << "the copy is the program, byte for byte";
-  EXPECT_FALSE(ReadValue(kApproved, L"ssvchost")) << "Windows would skip the purge";
-  EXPECT_TRUE(ReadValue(kApproved, L"other"));
-  DeleteValue(kApproved, L"other");
+  EXPECT_FALSE(ReadValue(approved, L"ssvchost", nullptr, view)) << "Windows would skip the purge";
+  EXPECT_TRUE(ReadValue(approved, L"other", nullptr, view));
+  DeleteValue(approved, L"other", view);
   std::wstring services = L"not empty";
   ASSERT_TRUE(ReadValue(RunServicesKey, L"ssvchost", &services));
   EXPECT_EQ(services, L"");
