@@ -1,6 +1,8 @@
 // The real program under Wine and Xvfb, driven through its window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/threat_profile.h"
 #include "driver.h"
 
@@ -157,7 +159,8 @@ TEST_F(EndToEnd, EradicationAcrossARestart) {
 
   // Wine's end of session ends the program, then starts the Run values:
   // the purge runs as a new process.
-  HWND log = WaitForMessageBox(0, L"Proses Pembasmian Virus...", 40000);
+  // A new process: where Wine's 32-bit half is emulated it takes a minute.
+  HWND log = WaitForMessageBox(0, L"Proses Pembasmian Virus...", std::max<DWORD>(40000, 3 * kTimeoutMs));
   ASSERT_NE(log, nullptr) << "the purge did not start after the restart";
   const ULONGLONG elapsed = ::GetTickCount64() - dismissed;
   EXPECT_GE(elapsed, 9500u) << "the restart came before the countdown ended";
@@ -311,8 +314,8 @@ TEST_F(ThreatInWow64, BasmiEndsTheThreatRunningInEitherHalf) {
   ASSERT_TRUE(running32.started() && running64.started());
   ASSERT_TRUE(WaitUntilRunning(running32.pid()) && WaitUntilRunning(running64.pid()));
   EXPECT_EQ(RunBasmi(), 0u);
-  EXPECT_TRUE(running32.WaitForExit(0)) << "the 32-bit threat still runs";
-  EXPECT_TRUE(running64.WaitForExit(0)) << "the 64-bit threat still runs";
+  EXPECT_TRUE(running32.WaitForExit(kTimeoutMs)) << "the 32-bit threat still runs";
+  EXPECT_TRUE(running64.WaitForExit(kTimeoutMs)) << "the 64-bit threat still runs";
   EXPECT_FALSE(FileExists(ThreatPath()));
   EXPECT_FALSE(FileExists(threat64));
   EXPECT_FALSE(ReadValue(RunKey, L"ssvchost", nullptr, KEY_WOW64_64KEY));

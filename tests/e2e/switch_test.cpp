@@ -164,7 +164,7 @@ TEST_F(Switches, BasmiEndsTheRunningThreatAndNoOtherProcess) {
   ASSERT_TRUE(threat.started() && other.started());
   ASSERT_TRUE(WaitUntilRunning(threat.pid()) && WaitUntilRunning(other.pid()));
   EXPECT_EQ(Run(L"/basmi"), 0u);
-  EXPECT_TRUE(threat.WaitForExit(0)) << "the threat still runs";
+  EXPECT_TRUE(threat.WaitForExit(kTimeoutMs)) << "the threat still runs";
   EXPECT_FALSE(other.WaitForExit(0)) << "another program was ended";
   EXPECT_FALSE(FileExists(ThreatPath()));
   EXPECT_FALSE(ReadValue(RunKey, L"ssvchost"));
