@@ -41,13 +41,13 @@ Outcome Scan(Eradication& e) {
   if (found != 0 || values.Any(RegStatus::Ok)) {
     out.word = text::WordFound;
     text::Append(out.what, text::RunFound);
-    e.AppendShownFiles(found, L" ", out.what);
+    e.AppendRealFiles(found, L" ", out.what);
     e.AppendValues(values, false, L" ", out.what);
     out.code = exit_code::Found;
   } else if (unexamined != 0 || !values.AllGone()) {
     // A file or a key that refuses to be looked at: nothing can be said.
     out.Fail(text::WordUnexamined, text::RunUnexamined);
-    e.AppendShownFiles(unexamined, L" ", out.what);
+    e.AppendRealFiles(unexamined, L" ", out.what);
     e.AppendValues(values, true, L" ", out.what);
   } else {
     text::Append(out.what, text::RunNotFound);
@@ -65,27 +65,34 @@ Outcome Basmi(Eradication& e) {
   const unsigned found = e.FindThreat(&unexamined);
   if (unexamined != 0) {
     out.Fail(text::WordUnexamined, text::RunUnexamined);
-    e.AppendShownFiles(unexamined, L" ", out.what);
+    e.AppendRealFiles(unexamined, L" ", out.what);
     return out;
   }
+  // Only processes started from the threat's own file.
+  e.EndRunningThreat(found);
   unsigned pending = 0;
   unsigned refused = 0;
   for (std::size_t i = 0; i < e.HalfCount(); ++i) {
     if ((found & (1u << i)) == 0) continue;
-    const Half& half = e.HalfAt(i);
-    // Only processes started from the threat's own file; one that cannot
-    // be ended keeps the file in use, which the restart then deletes.
-    e.platform().process.EndProcessesRunning(half.realFile);
-    const FileOutcome outcome = e.RemoveThreatFile(half);
+    const FileOutcome outcome = e.RemoveThreatFile(e.HalfAt(i));
     if (outcome == FileOutcome::DeletedAtRestart) pending |= 1u << i;
     if (outcome == FileOutcome::Refused || outcome == FileOutcome::Failed) refused |= 1u << i;
+    // Found a moment ago, not the threat now (a link, another size): what
+    // lies there cannot be said.
+    if (outcome == FileOutcome::NotThreat) unexamined |= 1u << i;
   }
   text::Append(out.what, text::RunFound);
-  e.AppendShownFiles(found, L" ", out.what);
-  if (refused != 0) {
+  e.AppendRealFiles(found, L" ", out.what);
+  if ((refused | unexamined) != 0) {
     // Nothing more is changed: a later run finds everything as it was.
-    out.Fail(text::WordRefused, text::RunRefused);
-    e.AppendShownFiles(refused, L" ", out.what);
+    if (refused != 0) {
+      out.Fail(text::WordRefused, text::RunRefused);
+      e.AppendRealFiles(refused, L" ", out.what);
+    }
+    if (unexamined != 0) {
+      out.Fail(text::WordUnexamined, text::RunUnexamined);
+      e.AppendRealFiles(unexamined, L" ", out.what);
+    }
     return out;
   }
   const StartupValues removal = e.RemoveStartupValues();
@@ -126,15 +133,26 @@ Outcome Remove(Eradication& e) {
   return out;
 }
 
+// /basmi and /remove, never while another run changes the machine.
+Outcome Change(Eradication& e, Switch which) {
+  const MachineLock lock(e.platform().process);
+  if (lock.held()) return which == Switch::Basmi ? Basmi(e) : Remove(e);
+  // Another run has been changing the machine all this while.
+  Outcome out;
+  out.Fail(text::WordUnexamined, text::RunBusy);
+  return out;
+}
+
 }  // namespace
 
 int RunSwitch(const SwitchRequest& request, Eradication& e) {
   Platform& p = e.platform();
   if (request.which == Switch::Help) {
-    p.dialogs.ShowMessage(text::Wide(text::Usage));
+    // Nobody would ever close the box where nobody sees the screen.
+    if (p.process.ScreenSeen()) p.dialogs.ShowMessage(text::Wide(text::Usage));
     return exit_code::Success;
   }
-  const Outcome out = request.which == Switch::Scan ? Scan(e) : request.which == Switch::Basmi ? Basmi(e) : Remove(e);
+  const Outcome out = request.which == Switch::Scan ? Scan(e) : Change(e, request.which);
   // A log that cannot be written changes nothing of the run.
   if (request.logPath.empty()) return out.code;
   // One line a run, tab-separated, so that the lines of many machines in

@@ -53,11 +53,17 @@ unsigned Eradication::FindThreat(unsigned* unexamined) {
   return found;
 }
 
-void Eradication::AppendShownFiles(unsigned halves, const wchar_t* separator, std::wstring& text) const {
+void Eradication::AppendRealFiles(unsigned halves, const wchar_t* separator, std::wstring& text) const {
   for (std::size_t i = 0; i < count_; ++i) {
     if ((halves & (1u << i)) == 0) continue;
     text += separator;
-    text += halves_[i].shownFile;
+    text += halves_[i].realFile;
+  }
+}
+
+void Eradication::EndRunningThreat(unsigned halves) {
+  for (std::size_t i = 0; i < count_; ++i) {
+    if ((halves & (1u << i)) != 0) p_.process.EndProcessesRunning(halves_[i].realFile);
   }
 }
 
@@ -152,9 +158,8 @@ FileOutcome Eradication::RemoveThreatFile(const Half& half) {
     case FileStatus::InUse:
       break;
   }
-  // A running threat holds its file. It marks the file read-only, which
-  // would make the deletion at the restart fail too.
-  p_.files.ClearAttributes(half.threatFile);
+  // A running threat holds its file; the system deletes it at the restart,
+  // before anything can start it.
   return p_.files.DeleteAtRestart(half.realFile, half.nativeView) ? FileOutcome::DeletedAtRestart
                                                                   : FileOutcome::Refused;
 }

@@ -47,6 +47,27 @@ struct StartupValues {
   bool RunValueDeleted() const;
 };
 
+// Keeps every other run of the program from changing the machine while this
+// one does (a start-up script, a deployment tool and a user may all start
+// it at once); a run that finds another at work waits for it a while.
+class MachineLock {
+ public:
+  explicit MachineLock(Process& process) : process_(process), held_(process.LockMachine(kWaitSeconds)) {}
+  ~MachineLock() {
+    if (held_) process_.UnlockMachine();
+  }
+  MachineLock(const MachineLock&) = delete;
+  MachineLock& operator=(const MachineLock&) = delete;
+  // False when the other run did not finish in time: change nothing.
+  bool held() const { return held_; }
+
+  static constexpr unsigned kWaitSeconds = 30;
+
+ private:
+  Process& process_;
+  bool held_;
+};
+
 class Eradication {
  public:
   Eradication(Platform p, const ThreatProfile& threat, const std::wstring& systemDir, const std::wstring& windowsDir);
@@ -64,8 +85,14 @@ class Eradication {
   // Files that are there but could not be looked at are not counted: their
   // bits go into unexamined.
   unsigned FindThreat(unsigned* unexamined = nullptr);
-  // The threat's files as a user finds them, each after the separator.
-  void AppendShownFiles(unsigned halves, const wchar_t* separator, std::wstring& text) const;
+  // The threat's files where they really lie, each after the separator:
+  // what an administrator finds there with any tool.
+  void AppendRealFiles(unsigned halves, const wchar_t* separator, std::wstring& text) const;
+  // Ends the threat's running processes in these halves (bits as from
+  // FindThreat), so that it can neither hold its file nor write its values
+  // back. One that cannot be ended keeps its file in use, which the
+  // restart then deletes.
+  void EndRunningThreat(unsigned halves);
 
   // Makes the next logon start the purge of the half's threat file from a
   // copy of this program that only administrators can change, instead of
@@ -75,8 +102,8 @@ class Eradication {
   // and no copy is left.
   ArmResult Arm(const Half& half);
   // Deletes the half's threat file if it carries the threat's signature;
-  // one that is in use is cleared of its attributes and deleted by the
-  // system at the next restart. Any other file is left exactly as it is.
+  // one that is in use is deleted by the system at the next restart. Any
+  // other file is left exactly as it is.
   FileOutcome RemoveThreatFile(const Half& half);
   // Deletes the threat's Run and RunServices values in every half.
   StartupValues RemoveStartupValues();

@@ -32,11 +32,15 @@ Form1::AfterLoad Form1::Form_Load() {
   argumentText_ = ArgumentText(p_.process.CommandLine());
   startedForRights_ = TakeElevatedMark(argumentText_);
   CommandArg = UnquotedPath(argumentText_);
-  // A script's switch line: nobody may be waited for. One that is not
-  // right changes nothing at all.
+  // A script's switch line, or a screen nobody sees (a start-up script,
+  // a service, a task that runs whether anyone is logged on or not):
+  // nobody may be waited for. A switch line that is not right changes
+  // nothing at all.
   SwitchRequest request;
-  if (const SwitchLine line = ParseSwitch(argumentText_, request); line != SwitchLine::None) {
-    p_.process.SetUnattended();
+  const SwitchLine line = ParseSwitch(argumentText_, request);
+  screenSeen_ = p_.process.ScreenSeen();
+  if (line != SwitchLine::None || !screenSeen_) p_.process.SetUnattended();
+  if (line != SwitchLine::None) {
     Eradication machine = Machine();
     p_.process.EndProcess(line == SwitchLine::Valid ? RunSwitch(request, machine) : exit_code::InvalidParameter);
     return AfterLoad::ProcessEnded;
@@ -46,15 +50,20 @@ Form1::AfterLoad Form1::Form_Load() {
     Basmi();
     return AfterLoad::ProcessEnded;
   }
+  // Nobody would ever close the window: an unattended run needs a switch.
+  if (!screenSeen_) {
+    p_.process.EndProcess(exit_code::InvalidParameter);
+    return AfterLoad::ProcessEnded;
+  }
+  // The arming copies this very file, and the request for rights starts
+  // it: nobody may change or replace it from now on.
+  p_.files.HoldProgramFile(p_.process.ModuleFileName());
   // With a limited token every change would be refused: ask for
   // administrator rights once, before the user meets a refusal.
   if (AskForRights() == RelaunchResult::Started) {
     p_.process.EndProcess(0);
     return AfterLoad::ProcessEnded;
   }
-  // The arming copies this very file: nobody may change or replace it
-  // while the window is open.
-  p_.files.HoldProgramFile(p_.process.ModuleFileName());
   std::wstring about = text::Wide(text::AboutStart);
   about += Threat.ThreatName;
   text::Append(about, text::AboutBody);
@@ -104,12 +113,21 @@ void Form1::Command2_Click() {
     p_.dialogs.ShowMessage(text::Wide(text::ScanFirst));
     return;
   }
-  // The purge is told the threat's file in this program's half, or in the
-  // 64-bit half when only that one holds it; it looks at the other half
-  // itself.
-  Eradication machine = Machine();
-  const unsigned found = machine.FindThreat();
-  switch (machine.Arm(machine.HalfAt(found == 2 ? 1 : 0))) {
+  // A running threat could write its value back before the restart; it is
+  // ended first, as /basmi does. The purge is told the threat's file in
+  // this program's half, or in the 64-bit half when only that one holds
+  // it; it looks at the other half itself. No box waits for the user while
+  // other runs are kept waiting.
+  ArmResult armed;
+  {
+    const MachineLock lock(p_.process);
+    if (SaidBusy(lock)) return;
+    Eradication machine = Machine();
+    const unsigned found = machine.FindThreat();
+    machine.EndRunningThreat(found);
+    armed = machine.Arm(machine.HalfAt(found == 2 ? 1 : 0));
+  }
+  switch (armed) {
     case ArmResult::Armed:
       break;
     case ArmResult::SelfPathUnknown:
@@ -142,7 +160,12 @@ void Form1::CountDown(double seconds) {
 void Form1::Command3_Click() {
   if (countingDown_) return;
   Eradication machine = Machine();
-  const StartupValues removal = machine.RemoveStartupValues();
+  StartupValues removal;
+  {
+    const MachineLock lock(p_.process);
+    if (SaidBusy(lock)) return;
+    removal = machine.RemoveStartupValues();
+  }
   if (removal.AllGone()) {
     p_.dialogs.ShowMessage(text::Wide(text::RestoreDone));
     return;
@@ -150,6 +173,11 @@ void Form1::Command3_Click() {
   std::wstring failed = text::Wide(text::RestoreFailed);
   machine.AppendValues(removal, true, text::NewLine, failed);
   p_.dialogs.ShowMessage(failed);
+}
+
+bool Form1::SaidBusy(const MachineLock& lock) {
+  if (!lock.held()) p_.dialogs.ShowMessage(text::Wide(text::Busy));
+  return !lock.held();
 }
 
 RelaunchResult Form1::AskForRights() {
@@ -160,7 +188,7 @@ RelaunchResult Form1::AskForRights() {
   return p_.process.RelaunchElevated(arguments += argumentText_);
 }
 
-bool Form1::PurgeFile(Eradication& machine, const Half* half, const std::wstring& shownFile, std::wstring& log) {
+FileOutcome Form1::PurgeFile(Eradication& machine, const Half* half, const std::wstring& shownFile, std::wstring& log) {
   text::Append(log, text::LogFile);
   log += shownFile;
   log += text::LogDots;
@@ -171,39 +199,64 @@ bool Form1::PurgeFile(Eradication& machine, const Half* half, const std::wstring
     text::Append(log, text::LogDeleteAtRestart);
     log += text::NewLine;
   }
-  return outcome == FileOutcome::Deleted;
+  return outcome;
 }
 
 void Form1::Basmi() {
   // Started from the Run value under UAC, the program has the user's limited
   // rights and could delete nothing: ask for administrator rights once. If
   // the user declines, purge as we are and report what failed.
-  const RelaunchResult rights = AskForRights();
+  // Nobody could answer the question for rights where nobody sees the screen.
+  const RelaunchResult rights = screenSeen_ ? AskForRights() : RelaunchResult::Failed;
   if (rights == RelaunchResult::Started) {
     p_.process.EndProcess(0);
     return;
   }
 
+  // Where nobody sees the screen the log goes nowhere, and the exit code
+  // says what the switches would: 0 everything gone, 3010 a file the next
+  // restart deletes, 5 something refused (or another run kept the machine).
   Eradication machine = Machine();
+  std::wstring log = text::Wide(text::Busy);
+  int code = exit_code::AccessDenied;
+  {
+    // The box below waits for the user: the lock is let go before it.
+    const MachineLock lock(p_.process);
+    if (lock.held()) log = Purge(machine, rights, code);
+  }
+  if (screenSeen_) p_.dialogs.ShowMessage(log);
+  p_.process.EndProcess(screenSeen_ ? 0 : code);
+}
+
+std::wstring Form1::Purge(Eradication& machine, RelaunchResult rights, int& code) {
   std::wstring log = text::Wide(text::LogHeader);
   log += text::NewLine;
   text::Append(log, text::LogRegistry);
-  const bool runValueGone = machine.RemoveStartupValues().RunValueDeleted();
+  const StartupValues removal = machine.RemoveStartupValues();
+  const bool runValueGone = removal.RunValueDeleted();
   log += runValueGone ? text::Success : text::Failure;
   log += text::NewLine;
+  // A value that was not there is gone too; one that stays is refused.
+  bool refused = !removal.AllGone();
+  bool pending = false;
+  const auto count = [&](FileOutcome outcome) {
+    refused = refused || outcome == FileOutcome::Refused || outcome == FileOutcome::Failed;
+    pending = pending || outcome == FileOutcome::DeletedAtRestart;
+    return outcome == FileOutcome::Deleted;
+  };
 
   // Only the threat's own places: a path anywhere else gets its line and
   // is left alone, whatever lies there.
   const Half* named = machine.HalfOf(CommandArg);
   const bool in64 = named != nullptr && named->root == RegRoot::LocalMachine64;
-  bool allDone = PurgeFile(machine, named, in64 ? named->shownFile : CommandArg, log) && runValueGone;
+  bool allDone = count(PurgeFile(machine, named, in64 ? named->shownFile : CommandArg, log)) && runValueGone;
   // The threat's file in the other half of a 64-bit Windows goes too.
   if (named != nullptr) {
     const unsigned found = machine.FindThreat();
     for (std::size_t i = 0; i < machine.HalfCount(); ++i) {
       const Half& half = machine.HalfAt(i);
       if (&half != named && (found & (1u << i)) != 0)
-        allDone = PurgeFile(machine, &half, half.shownFile, log) && allDone;
+        allDone = count(PurgeFile(machine, &half, half.shownFile, log)) && allDone;
     }
   }
   // The Run value still starts this purge at the next logon.
@@ -211,11 +264,13 @@ void Form1::Basmi() {
     text::Append(log, text::LogElevationDeclined);
     log += text::NewLine;
   }
-
-  p_.dialogs.ShowMessage(log);
   // The copy the arming made has done its work once nothing starts it.
   if (runValueGone) machine.RemoveCopy();
-  p_.process.EndProcess(0);
+  // A threat's file still there, and not for the restart to delete (the
+  // argument named no threat's place), is not gone either.
+  refused = refused || (!pending && machine.FindThreat() != 0);
+  code = refused ? exit_code::AccessDenied : pending ? exit_code::RestartPending : exit_code::Success;
+  return log;
 }
 
 std::wstring Form1::Command5Caption() { return HomePageHost; }

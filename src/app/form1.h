@@ -55,8 +55,13 @@ class Form1 {
   RelaunchResult AskForRights();
   // Removes the half's threat file (none: the argument names no threat's
   // place, and nothing is touched), adds the purge's line for it, shown as
-  // shownFile, and says whether the file is gone.
-  bool PurgeFile(Eradication& machine, const Half* half, const std::wstring& shownFile, std::wstring& log);
+  // shownFile, and says what became of it.
+  FileOutcome PurgeFile(Eradication& machine, const Half* half, const std::wstring& shownFile, std::wstring& log);
+  // The purge's work and its log, with the machine's lock held; code gets
+  // the exit code a switch would give for it.
+  std::wstring Purge(Eradication& machine, RelaunchResult rights, int& code);
+  // Tells the user when another run kept the machine's lock all the while.
+  bool SaidBusy(const MachineLock& lock);
 
   Platform p_;
   FormView& view_;
@@ -64,6 +69,8 @@ class Form1 {
   std::wstring argumentText_;
   // Started by a request for administrator rights: never asks again.
   bool startedForRights_ = false;
+  // Somebody sees the screen: boxes and the window can be answered.
+  bool screenSeen_ = true;
   // Until the restart, nothing may disarm or arm again.
   bool countingDown_ = false;
 };

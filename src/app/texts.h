@@ -41,6 +41,8 @@ inline constexpr char RestartSoon[] = "Komputer Anda akan di restart dalam 10 de
 inline constexpr char ArmFailed[] = "Registry tidak dapat diubah. Jalankan program ini sebagai Administrator.";
 inline constexpr char RestartFailed[] = "Gagal me-restart komputer. Silakan restart komputer Anda secara manual.";
 inline constexpr char SelfPathUnknown[] = "Lokasi program ini tidak dapat dibaca, registry tidak diubah.";
+inline constexpr char Busy[] =
+    "Program ini sedang membasmi virus di proses lain. Tunggu sampai selesai, lalu coba lagi.";
 inline constexpr char CopyFailed[] = "Program ini tidak dapat disalin ke folder Windows, registry tidak diubah.";
 
 // Registry restore.
@@ -93,6 +95,7 @@ inline constexpr char RunValuesGone[] = "; registry dihapus";
 inline constexpr char RunValuesRemoved[] = "registry dikembalikan";
 // Followed by the files or values that stay.
 inline constexpr char RunRefused[] = "akses ditolak:";
+inline constexpr char RunBusy[] = "program ini sedang membasmi di proses lain, tidak ada yang diubah";
 
 // The program cannot go on.
 inline constexpr char WindowFailed[] = "Jendela program tidak dapat dibuat.";

@@ -56,13 +56,16 @@ class Files {
  public:
   virtual ~Files() = default;
   // Size of a regular file, into size. NotFound when there is no such file
-  // (or a directory by that name); any other failure means the file is
-  // there but could not be looked at.
+  // (or a directory or a link by that name: a link is never followed); any
+  // other failure means the file is there but could not be looked at.
   virtual FileStatus SizeOf(const std::wstring& path, std::uint64_t& size) = 0;
   // Deletes the regular file at path if it is exactly size bytes long, or
   // says NotFound. One open of the file serves the check, the clearing of
   // the attributes that refuse a deletion (read-only, hidden, system) and
-  // the deletion, so nothing can be put in its place between them.
+  // the deletion, so nothing can be put in its place between them. A file
+  // another program holds is measured all the same: InUse when it is the
+  // one asked for (its attributes cleared for the deletion at the restart),
+  // NotFound and untouched when it is not. A link is never followed.
   virtual FileStatus DeleteOfSize(const std::wstring& path, std::uint64_t size) = 0;
   // True when the file was deleted.
   virtual bool Delete(const std::wstring& path) = 0;
@@ -72,14 +75,12 @@ class Files {
   // programs see it (no redirection of System32 for a 32-bit program), as
   // the system reads that list.
   virtual bool DeleteAtRestart(const std::wstring& path, bool nativeView) = 0;
-  // Clears the read-only, hidden and system attributes, which keep a file
-  // from being deleted (a file about to be deleted may lose the others too).
-  virtual void ClearAttributes(const std::wstring& path) = 0;
   // Gives a file another name, replacing any file of that name; a running
   // program's file may be renamed though not deleted. True when it moved.
   virtual bool Move(const std::wstring& from, const std::wstring& to) = 0;
   // Opens this program's own file (its path) and keeps it open, refusing
-  // writes, renames and deletions by anyone, for the life of the process.
+  // writes, renames and deletions by anyone, for the life of the process;
+  // only when it is the program that runs, which is checked at the start.
   virtual void HoldProgramFile(const std::wstring& path) = 0;
   // Copies the held program file, byte for byte, over any file at to
   // (read-only or hidden included); the copy is a plain file. Failed when
@@ -89,6 +90,8 @@ class Files {
   // it if needed; true when the whole line was written. Many writers may
   // share the file: one that holds it for a moment is waited for, up to
   // about two seconds, and the byte order mark goes only into an empty file.
+  // A link (a reparse point, or a file with a second name) is not written:
+  // it could lead the line into any file.
   virtual bool AppendLine(const std::wstring& path, const std::wstring& line) = 0;
 };
 
@@ -123,12 +126,23 @@ class Process {
   virtual std::wstring CommandLine() = 0;
   virtual Elevation ElevationState() = 0;
   // Starts this program again with administrator rights and the given
-  // argument text; the system asks the user first.
+  // argument text; the system asks the user first. Only the program that
+  // runs is started: Failed when its file is another one by now.
   virtual RelaunchResult RelaunchElevated(const std::wstring& arguments) = 0;
   // Ends every other process whose program is the file at image (its real
   // place, as the system names it) and waits for each to end. False when
   // one of them could not be looked at or ended.
   virtual bool EndProcessesRunning(const std::wstring& image) = 0;
+  // False where nobody sees the screen: a window station that is not
+  // visible, as in session 0, where start-up scripts, services and tasks
+  // that run whether anyone is logged on or not run. A box or a window
+  // there would wait for ever.
+  virtual bool ScreenSeen() = 0;
+  // Waits up to seconds until no other run of this program is changing the
+  // machine, then keeps the others waiting until UnlockMachine. False when
+  // the wait ran out.
+  virtual bool LockMachine(unsigned seconds) = 0;
+  virtual void UnlockMachine() = 0;
   // From now on nobody is at the screen for this process: a failure that
   // ends it shows no box, and the system shows none of its own.
   virtual void SetUnattended() = 0;

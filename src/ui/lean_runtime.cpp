@@ -59,10 +59,16 @@ using Constructor = void (*)();
 // Made by the linker: a marker, the constructors of static objects, a null.
 extern "C" Constructor __CTOR_LIST__[];
 
+// Runs first of all, before the static constructors, while nothing of the
+// program has written to its image. A program may define its own; this
+// library's does nothing (src/ui/at_start.cpp).
+extern "C" void KolvaneAtStart();
+
 // The entry point the linker is told of. Runs the static constructors in
 // the order the C runtime would (last listed first) and hands wWinMain what
 // Windows gave the process. The program reads its command line itself.
 extern "C" void WINAPI KolvaneEntry() {
+  KolvaneAtStart();
   std::size_t count = 0;
   while (__CTOR_LIST__[count + 1] != nullptr) ++count;
   for (std::size_t i = count; i >= 1; --i) __CTOR_LIST__[i]();

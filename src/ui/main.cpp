@@ -2,11 +2,24 @@
 // load handler before the window is shown, then the message loop.
 #include <windows.h>
 
+#include <memory>
+
 #include "app/form1.h"
 #include "app/texts.h"
 #include "platform/win32/dll_search.h"
+#include "platform/win32/program_image.h"
 #include "platform/win32/win32_platform.h"
 #include "ui/main_window.h"
+
+// Called by the entry point before the static constructors: the program's
+// file is compared with its image while nothing has written to the image.
+extern "C" void KolvaneAtStart() {
+  // Room for the longest path Windows gives.
+  const std::unique_ptr<wchar_t[]> path(new wchar_t[32768]);
+  if (::GetModuleFileNameW(nullptr, path.get(), 32768) < 32768) {
+    kolvane::win32::CheckProgramFile(path.get(), ::GetModuleHandleW(nullptr));
+  }
+}
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   using namespace kolvane;

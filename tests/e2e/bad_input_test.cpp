@@ -99,6 +99,28 @@ TEST_F(BadInput, NothingButTheThreatInItsOwnPlaceIsDeleted) {
 }
 
 TEST_F(BadInput, HeldReadOnlyThreatIsDeletedAtTheNextRestart) {
+  // Any user may hold a file of the threat's name without sharing its
+  // deletion: one of another size keeps every attribute and is not
+  // scheduled for the restart.
+  constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  PlantFile(ThreatPath(), 30);
+  ASSERT_TRUE(::SetFileAttributesW(ThreatPath().c_str(), kHiddenSystem));
+  HANDLE other = ::CreateFileW(ThreatPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(Purge(ThreatPath()).find(L"di-restart"), std::wstring::npos);
+  ::CloseHandle(other);
+  EXPECT_EQ(::GetFileAttributesW(ThreatPath().c_str()) & kHiddenSystem, kHiddenSystem);
+  std::wstring pending(4096, L'\0');
+  DWORD bytes = static_cast<DWORD>(pending.size() * sizeof(wchar_t));
+  if (::RegGetValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                     L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, pending.data(), &bytes) == 0) {
+    pending.resize(bytes / sizeof(wchar_t));
+    EXPECT_EQ(pending.find(L"ssvchost.exe"), std::wstring::npos) << "scheduled for deletion";
+  }
+  ::SetFileAttributesW(ThreatPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::DeleteFileW(ThreatPath().c_str());
+
   PlantFile(ThreatPath(), kThreatSize);
   ASSERT_TRUE(::SetFileAttributesW(ThreatPath().c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM));
   HANDLE holder = ::CreateFileW(ThreatPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

@@ -1,5 +1,6 @@
 #include "driver.h"
 
+#include <cstring>
 #include <vector>
 
 namespace e2e {
@@ -50,16 +51,20 @@ std::wstring ProgramPath() {
   return path.substr(0, path.find_last_of(L'\\') + 1) + L"KolvaneBackdoorHeliosB.exe";
 }
 
-App::App(const std::wstring& arguments, const std::wstring& program, bool waitIdle) {
-  std::wstring commandLine = L"\"" + program + L"\"";
+App::App(const std::wstring& arguments, const std::wstring& program, bool waitIdle, bool suspended,
+         const wchar_t* desktop) {
+  std::wstring commandLine = L"\"" + Real(program) + L"\"";
   if (!arguments.empty()) commandLine += L" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
-  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_)) {
+  std::wstring place = desktop == nullptr ? L"" : desktop;
+  startup.lpDesktop = desktop == nullptr ? nullptr : place.data();
+  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0, nullptr,
+                        nullptr, &startup, &info_)) {
     info_ = {};
     return;
   }
-  if (waitIdle) ::WaitForInputIdle(info_.hProcess, kTimeoutMs);
+  if (waitIdle && !suspended) ::WaitForInputIdle(info_.hProcess, kTimeoutMs);
 }
 
 App::~App() {
@@ -188,6 +193,39 @@ bool RunWineboot() {
   return ended;
 }
 
+std::wstring DescribeProcess(DWORD pid) {
+  std::wstring text;
+  const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  DWORD code = 0;
+  if (process == nullptr) {
+    text = L"no such process";
+  } else if (::GetExitCodeProcess(process, &code) && code != STILL_ACTIVE) {
+    text = L"ended with code " + std::to_wstring(code);
+  } else {
+    text = L"still running";
+  }
+  if (process != nullptr) ::CloseHandle(process);
+  struct Found {
+    DWORD pid;
+    std::wstring* text;
+    static BOOL CALLBACK Add(HWND window, LPARAM data) {
+      auto* f = reinterpret_cast<Found*>(data);
+      if (ProcessOf(window) != f->pid) return TRUE;
+      wchar_t name[64] = {};
+      ::GetClassNameW(window, name, 64);
+      *f->text += L"; window " + std::wstring(name) + L" \"" + WindowText(window) + L"\"" +
+                  (::IsWindowVisible(window) ? L" visible" : L" hidden");
+      return TRUE;
+    }
+  } found{pid, &text};
+  ::EnumWindows(&Found::Add, reinterpret_cast<LPARAM>(&found));
+  // What holds the screen now, in case another window took it.
+  HWND foreground = ::GetForegroundWindow();
+  wchar_t name[64] = {};
+  ::GetClassNameW(foreground, name, 64);
+  return text + L"; foreground " + name + L" of process " + std::to_wstring(ProcessOf(foreground));
+}
+
 DWORD ProcessOf(HWND window) {
   DWORD pid = 0;
   ::GetWindowThreadProcessId(window, &pid);
@@ -207,11 +245,12 @@ std::wstring ThreatPath64() {
 }
 
 void PlantProgram(const std::wstring& path, DWORD size, std::wstring standIn) {
-  if (standIn.empty()) standIn = ProgramPath().substr(0, ProgramPath().find_last_of(L'\\') + 1) + L"threat_standin.exe";
-  ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  ::CopyFileW(standIn.c_str(), path.c_str(), FALSE);
+  if (standIn.empty()) standIn = StandIn(sizeof(void*) * 8);
+  const std::wstring real = Real(path);
+  ::SetFileAttributesW(real.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::CopyFileW(standIn.c_str(), real.c_str(), FALSE);
   const HANDLE file =
-      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      ::CreateFileW(real.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   LARGE_INTEGER end{};
   end.QuadPart = size;
@@ -220,8 +259,25 @@ void PlantProgram(const std::wstring& path, DWORD size, std::wstring standIn) {
   ::CloseHandle(file);
 }
 
-void PlantFile(const std::wstring& path, DWORD size) {
+HMODULE MapProgramCopy(const std::wstring& path) {
+  std::string bytes = ReadFileText(ProgramPath());
+  if (bytes.size() < 0x40) return nullptr;
+  DWORD ntOffset = 0;
+  std::memcpy(&ntOffset, bytes.data() + 0x3C, sizeof(ntOffset));
+  const std::size_t characteristics = ntOffset + 4 + offsetof(IMAGE_FILE_HEADER, Characteristics);
+  if (characteristics + 2 > bytes.size()) return nullptr;
+  bytes[characteristics + 1] = static_cast<char>(bytes[characteristics + 1] | (IMAGE_FILE_DLL >> 8));
   HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  DWORD written = 0;
+  ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  ::CloseHandle(file);
+  return ::LoadLibraryExW(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+}
+
+void PlantFile(const std::wstring& path, DWORD size) {
+  HANDLE file =
+      ::CreateFileW(Real(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   const std::vector<char> zeros(size, 0);
   DWORD written = 0;
@@ -229,11 +285,13 @@ void PlantFile(const std::wstring& path, DWORD size) {
   ::CloseHandle(file);
 }
 
-bool FileExists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool FileExists(const std::wstring& path) {
+  return ::GetFileAttributesW(Real(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 std::string ReadFileText(const std::wstring& path) {
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = ::CreateFileW(Real(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return {};
   std::string text;
   char buffer[4096];
@@ -247,6 +305,8 @@ namespace {
 
 // The key open in the given view, created when asked to; null on failure.
 HKEY OpenKey(const std::wstring& key, REGSAM access, REGSAM view, bool create) {
+  // The program's own view, when a 64-bit test program drives the 32-bit release.
+  if (view == 0 && IsWow64() && sizeof(void*) == 8) view = KEY_WOW64_32KEY;
   HKEY handle = nullptr;
   const LONG result = create ? ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, access | view, nullptr,
                                                  &handle, nullptr)
@@ -299,9 +359,65 @@ DWORD TimeoutMs() {
   return ::GetEnvironmentVariableW(L"KOLVANE_SLOW", slow, 2) != 0 ? 150000 : 15000;
 }
 
+namespace {
+
+// A 64-bit test program driving the 32-bit release: the machine its
+// program's header names.
+bool DrivesA32BitProgram() {
+  static const bool drives = [] {
+    if (sizeof(void*) == 4) return false;
+    HANDLE file = ::CreateFileW(ProgramPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char header[4096] = {};
+    DWORD got = 0;
+    ::ReadFile(file, header, sizeof(header), &got, nullptr);
+    ::CloseHandle(file);
+    DWORD ntOffset = 0;
+    std::memcpy(&ntOffset, header + 0x3C, sizeof(ntOffset));
+    WORD machine = 0;
+    if (got < 0x40 || ntOffset + 6 > got) return false;
+    std::memcpy(&machine, header + ntOffset + 4, sizeof(machine));
+    return machine == IMAGE_FILE_MACHINE_I386;
+  }();
+  return drives;
+}
+
+bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
+  return text.size() >= prefix.size() &&
+         ::CompareStringOrdinal(text.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
+                                static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
+}
+
+}  // namespace
+
 bool IsWow64() {
   BOOL wow64 = FALSE;
-  return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+  return (::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64) || DrivesA32BitProgram();
+}
+
+std::wstring Real(const std::wstring& path) {
+  if (!DrivesA32BitProgram()) return path;
+  wchar_t dir[MAX_PATH] = {};
+  ::GetWindowsDirectoryW(dir, MAX_PATH);
+  const std::wstring windows = dir;
+  for (const auto& [from, to] :
+       {std::pair<std::wstring, std::wstring>{L"\\System32\\", L"\\SysWOW64\\"}, {L"\\Sysnative\\", L"\\System32\\"}}) {
+    if (StartsWith(path, windows + from)) return windows + to + path.substr(windows.size() + from.size());
+  }
+  return path;
+}
+
+std::wstring StandIn(int bits) {
+  wchar_t named[MAX_PATH] = {};
+  if (::GetEnvironmentVariableW(bits == 32 ? L"KOLVANE_STANDIN32" : L"KOLVANE_STANDIN64", named, MAX_PATH) > 0) {
+    return named;
+  }
+  // Built beside the tests, wherever the program under test lies.
+  wchar_t self[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::wstring path = self;
+  return path.substr(0, path.find_last_of(L'\\') + 1) + L"threat_standin.exe";
 }
 
 }  // namespace e2e

@@ -186,6 +186,68 @@ TEST_F(EndToEnd, EradicationAcrossARestart) {
   EXPECT_FALSE(FileExists(CopyPath() + L".old"));
 }
 
+TEST_F(EndToEnd, ARunningThreatThatGuardsItsValueIsEndedBeforeTheArming) {
+  // The backdoor runs from its place and writes its Run value back every
+  // 50 ms; the restart would start it again.
+  PlantProgram(ThreatPath(), kThreatSize);
+  App threat(L"guard", ThreatPath(), false);
+  ASSERT_TRUE(threat.started());
+  std::wstring run;
+  for (const ULONGLONG start = ::GetTickCount64(); !(ReadValue(RunKey, L"ssvchost", &run) && run == ThreatPath());) {
+    ASSERT_LT(::GetTickCount64() - start, kTimeoutMs) << "the stand-in never wrote its value";
+    ::Sleep(20);
+  }
+  App app;
+  HWND form = WaitForWindow(app.pid(), L"KolvaneForm1", kCaption);
+  ASSERT_NE(form, nullptr);
+  ASSERT_TRUE(ClickButton(form, L"Scan Windows Anda"));
+  Answer(app.pid(), L"Komputer Anda Terinfeksi Virus Backdoor.Helios.B");
+  ASSERT_TRUE(ClickButton(form, L"Basmi Virus Backdoor.Helios.B"));
+  HWND warning = WaitForMessageBox(app.pid());
+  ASSERT_NE(warning, nullptr);
+  EXPECT_EQ(MessageBoxText(warning), L"Komputer Anda akan di restart dalam 10 detik");
+  EXPECT_TRUE(threat.WaitForExit(0)) << "the threat still runs";
+  ::Sleep(1500);
+  ASSERT_TRUE(ReadValue(RunKey, L"ssvchost", &run));
+  EXPECT_EQ(run, L"\"" + CopyPath() + L"\" " + ThreatPath()) << "the threat wrote its value back";
+  // No restart: the program ends here, with the box still open.
+}
+
+TEST_F(EndToEnd, AProgramSwappedAtItsStartIsNeverArmed) {
+  // Its user renames the program's file before it runs its first
+  // instruction and puts another program at its name.
+  wchar_t temp[MAX_PATH + 1] = {};
+  ::GetTempPathW(MAX_PATH + 1, temp);
+  const std::wstring dir = std::wstring(temp) + L"kolvane-swapped";
+  ::CreateDirectoryW(dir.c_str(), nullptr);
+  const std::wstring program = dir + L"\\KolvaneBackdoorHeliosB.exe";
+  const std::wstring aside = program + L".old";
+  ASSERT_TRUE(::CopyFileW(ProgramPath().c_str(), program.c_str(), FALSE));
+  {
+    App app(L"", program, false, true);
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(::MoveFileW(program.c_str(), aside.c_str()));
+    PlantProgram(program, 30000);
+    app.Resume();
+    HWND form = WaitForWindow(app.pid(), L"KolvaneForm1", kCaption);
+    ASSERT_NE(form, nullptr);
+    PlantThreat();
+    ASSERT_TRUE(ClickButton(form, L"Scan Windows Anda"));
+    Answer(app.pid(), L"Komputer Anda Terinfeksi Virus Backdoor.Helios.B");
+    ASSERT_TRUE(ClickButton(form, L"Basmi Virus Backdoor.Helios.B"));
+    Answer(app.pid(), L"Program ini tidak dapat disalin ke folder Windows, registry tidak diubah.");
+    std::wstring run;
+    EXPECT_TRUE(ReadValue(RunKey, L"ssvchost", &run));
+    EXPECT_EQ(run, ThreatPath()) << "armed with another program";
+    EXPECT_FALSE(FileExists(CopyPath()));
+    ::PostMessageW(form, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(app.WaitForExit(kTimeoutMs));
+  }
+  ::DeleteFileW(program.c_str());
+  ::DeleteFileW(aside.c_str());
+  ::RemoveDirectoryW(dir.c_str());
+}
+
 // On 64-bit Windows the threat in the 64-bit half (its System32 and Run
 // keys), alone or with the 32-bit half too: one eradication across a
 // restart removes it from both. Only a 32-bit program on 64-bit Windows
@@ -205,7 +267,7 @@ class BothHalves : public ::testing::TestWithParam<bool> {
   }
   void Clean() {
     for (const std::wstring& file : {ThreatPath(), threat64, CopyPath(), CopyPath() + L".old"}) {
-      ::DeleteFileW(file.c_str());
+      ::DeleteFileW(Real(file).c_str());
     }
     DeleteValueEverywhere(RunKey, L"ssvchost");
     DeleteValueEverywhere(RunServicesKey, L"ssvchost");
@@ -244,6 +306,7 @@ TEST_P(BothHalves, EradicationAcrossARestart) {
   std::wstring run;
   ASSERT_TRUE(ReadValue(RunKey, L"ssvchost", &run));
   EXPECT_EQ(run, L"\"" + CopyPath() + L"\" " + (also32 ? ThreatPath() : threat64));
+  EXPECT_TRUE(ReadFileText(CopyPath()) == ReadFileText(ProgramPath())) << "the copy is the program, byte for byte";
   EXPECT_FALSE(ReadValue(approved32, L"ssvchost", nullptr, KEY_WOW64_64KEY)) << "Windows would skip the purge";
   PressOk(warning);
 
@@ -274,7 +337,7 @@ TEST_F(ThreatInWow64, ARestartDeletesTheHeldThreatInItsOwnHalfOnly) {
   PlantFile(ThreatPath(), kThreatSize);
   PlantFile(threat64, 10);
   SetValue(RunKey, L"ssvchost", ThreatPath());
-  const HANDLE held = ::CreateFileW(ThreatPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  const HANDLE held = ::CreateFileW(Real(ThreatPath()).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   {
@@ -303,11 +366,8 @@ DWORD RunBasmi() {
 TEST_F(ThreatInWow64, BasmiEndsTheThreatRunningInEitherHalf) {
   // A 32-bit stand-in runs from SysWOW64 and a 64-bit one from the 64-bit
   // System32: the 32-bit program reads a 64-bit process's program file too.
-  wchar_t standIn64[MAX_PATH] = {};
-  ASSERT_GT(::GetEnvironmentVariableW(L"KOLVANE_STANDIN64", standIn64, MAX_PATH), 0u)
-      << "KOLVANE_STANDIN64 names no 64-bit stand-in";
-  PlantProgram(ThreatPath(), kThreatSize);
-  PlantProgram(threat64, kThreatSize, standIn64);
+  PlantProgram(ThreatPath(), kThreatSize, StandIn(32));
+  PlantProgram(threat64, kThreatSize, StandIn(64));
   SetValue(RunKey, L"ssvchost", L"C:\\windows\\system32\\ssvchost.exe", KEY_WOW64_64KEY);
   App running32(L"", ThreatPath(), false);
   App running64(L"", threat64, false);
@@ -330,7 +390,7 @@ TEST_F(ThreatInWow64, BasmiLeavesWhatIsHeldInEitherHalfToTheRestartAlone) {
   }
   HANDLE held[2] = {};
   for (int i = 0; i < 2; ++i) {
-    held[i] = ::CreateFileW((i == 0 ? ThreatPath() : threat64).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    held[i] = ::CreateFileW(Real(i == 0 ? ThreatPath() : threat64).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held[i], INVALID_HANDLE_VALUE);
   }

@@ -91,7 +91,7 @@ class Refusal : public ::testing::Test {
   // Waits for the next box of the program and returns its text, pressing OK.
   static std::wstring Answer(DWORD pid) {
     HWND box = WaitForMessageBox(pid);
-    if (box == nullptr) return L"<no box>";
+    if (box == nullptr) return L"<no box: " + DescribeProcess(pid) + L">";
     const std::wstring text = MessageBoxText(box);
     PressOk(box);
     return text;

@@ -107,6 +107,53 @@ TEST_F(Switches, ScanAndRemoveSayWhatTheyFoundByExitCode) {
           "/basmi\tdihapus\tditemukan: " + services + "; registry dihapus\t0", "/scan\tbersih\ttidak ditemukan\t0"}));
 }
 
+TEST_F(Switches, WhereNobodySeesTheScreenNothingWaitsForAPerson) {
+  // A window station that is not visible, as session 0 is, where start-up
+  // scripts, services and scheduled tasks run: a box there is never
+  // answered.
+  HWINSTA own = ::GetProcessWindowStation();
+  HWINSTA unseen = ::CreateWindowStationW(L"kolvane-unseen", 0, WINSTA_ALL_ACCESS, nullptr);
+  ASSERT_NE(unseen, nullptr);
+  ASSERT_TRUE(::SetProcessWindowStation(unseen));
+  HDESK desk = ::CreateDesktopW(L"desk", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+  ::SetProcessWindowStation(own);
+  ASSERT_NE(desk, nullptr);
+  struct Case {
+    const wchar_t* arguments;
+    DWORD code;
+  };
+  PlantThreat();
+  for (const Case& c :
+       {Case{L"", 87}, Case{L"/?", 0}, Case{L"basmi", 5}, Case{L"C:\\windows\\system32\\ssvchost.exe", 0}}) {
+    SCOPED_TRACE(Narrow(c.arguments));
+    App app(c.arguments, ProgramPath(), false, false, L"kolvane-unseen\\desk");
+    ASSERT_TRUE(app.started());
+    DWORD code = 999;
+    EXPECT_TRUE(app.WaitForExit(kTimeoutMs, &code)) << "it waited for someone";
+    EXPECT_EQ(code, c.code);
+  }
+  // The purge's work is done: the values went with "basmi" already, the
+  // file with its own path.
+  EXPECT_FALSE(FileExists(ThreatPath()));
+  EXPECT_FALSE(ReadValue(RunKey, L"ssvchost"));
+  EXPECT_FALSE(ReadValue(RunServicesKey, L"ssvchost"));
+  ::CloseDesktop(desk);
+  ::CloseWindowStation(unseen);
+}
+
+TEST_F(Switches, ALogThatIsALinkIsNotWrittenAndTheRunIsTheSame) {
+  // Someone who may write to the log's folder made the log a second name
+  // of a file the run must not touch.
+  const std::wstring other = log + L".ini";
+  PlantFile(other, 0);
+  ASSERT_TRUE(::CreateHardLinkW(log.c_str(), other.c_str(), nullptr));
+  PlantThreat();
+  EXPECT_EQ(Run(L"/scan"), 1u);
+  EXPECT_EQ(ReadFileText(other), "");
+  ::DeleteFileW(log.c_str());
+  ::DeleteFileW(other.c_str());
+}
+
 TEST_F(Switches, BasmiRemovesNowOrAtTheRestartWithNothingLeftForALogon) {
   EXPECT_EQ(Run(L"/basmi"), 0u) << "nothing found";
   EXPECT_FALSE(ReadValue(RunKey, L"ssvchost"));

@@ -1,9 +1,28 @@
 // Stands in for the running backdoor in the end-to-end tests: a program
 // that only waits. The tests copy it to the threat's place and pad it to
-// the threat's size.
+// the threat's size. Started with "guard", it also does what a backdoor
+// that guards its start-up does: writes its own path to its Run value
+// every 50 ms.
 #include <windows.h>
 
+#include <cwchar>
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  ::Sleep(120000);
+  if (std::wcsstr(::GetCommandLineW(), L" guard") == nullptr) {
+    ::Sleep(120000);
+    return 0;
+  }
+  wchar_t self[MAX_PATH] = {};
+  const DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  for (int i = 0; i < 2400; ++i) {
+    HKEY run = nullptr;
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0, nullptr, 0,
+                          KEY_SET_VALUE, nullptr, &run, nullptr) == ERROR_SUCCESS) {
+      ::RegSetValueExW(run, L"ssvchost", 0, REG_SZ, reinterpret_cast<const BYTE*>(self),
+                       (length + 1) * sizeof(wchar_t));
+      ::RegCloseKey(run);
+    }
+    ::Sleep(50);
+  }
   return 0;
 }

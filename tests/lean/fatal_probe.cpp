@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "platform/win32/unattended.h"
+#include "platform/win32/win32_platform.h"
 
 // Kept where the compiler must assume someone reads it, so that the
 // allocation is not optimised away.
@@ -16,7 +16,9 @@ void* volatile g_block = nullptr;
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   const std::wstring argument = ::GetCommandLineW();
-  kolvane::win32::g_unattended = argument.find(L"unattended") != std::wstring::npos;
+  // Unattended as the program makes a switch's run: through its own
+  // platform, whose flag the runtime's failure paths must read.
+  if (argument.find(L"unattended") != std::wstring::npos) kolvane::win32::Win32Process().SetUnattended();
   if (argument.find(L"memory") != std::wstring::npos) {
     // Half the address space, more than the heap can give a 32-bit or a
     // 64-bit process.

@@ -1,3 +1,5 @@
+#include <set>
+
 #include "form_fixture.h"
 
 namespace kolvane {
@@ -75,15 +77,19 @@ TEST_F(ArmingTest, ProgramAlreadyInTheWindowsDirectoryIsNotCopied) {
 }
 
 TEST_F(ArmingTest, NothingIsArmedWhenTheCopyCannotBeMade) {
-  // A copy that fails, and one refused for lack of rights (UAC declined, a
-  // limited account on XP), which says to run the program as Administrator.
-  const std::pair<bool, std::wstring> cases[] = {
-      {false, L"Program ini tidak dapat disalin ke folder Windows, registry tidak diubah."},
-      {true, L"Registry tidak dapat diubah. Jalankan program ini sebagai Administrator."}};
-  for (const auto& [denied, message] : cases) {
+  // A copy that fails; one refused for lack of rights (UAC declined, a
+  // limited account on XP), which says to run the program as Administrator;
+  // and a program whose file its user replaced before it could hold it.
+  enum Kind { kFails, kRefused, kReplaced };
+  const std::pair<Kind, std::wstring> cases[] = {
+      {kFails, L"Program ini tidak dapat disalin ke folder Windows, registry tidak diubah."},
+      {kRefused, L"Registry tidak dapat diubah. Jalankan program ini sebagai Administrator."},
+      {kReplaced, L"Program ini tidak dapat disalin ke folder Windows, registry tidak diubah."}};
+  for (const auto& [kind, message] : cases) {
     m = {};
+    m.files.programReplaced = kind == kReplaced;
     StartInfected();
-    (denied ? m.files.denied : m.files.refuseWrites).insert(copyPath);
+    if (kind != kReplaced) (kind == kRefused ? m.files.denied : m.files.refuseWrites).insert(copyPath);
     const auto before = m.registry.keys;
     form.Command2_Click();
     EXPECT_EQ(m.dialogs.messages, std::vector<std::wstring>{message});
@@ -98,6 +104,59 @@ TEST_F(ArmingTest, TheCopyIsTheProgramHeldSinceTheStartNotWhatItsPathHoldsNow) {
   m.files.files[m.process.moduleFileName] = 999;
   form.Command2_Click();
   EXPECT_EQ(m.files.files.at(copyPath), kProgramSize);
+}
+
+TEST_F(ArmingTest, ARunningThreatInEitherHalfIsEndedBeforeAnyValueIsWritten) {
+  // A backdoor that guards its Run value would write it back after the
+  // arming, and the restart would start it instead of the purge.
+  m.process.wow64 = true;
+  PlantThreat64();
+  StartInfected();
+  const std::set<std::wstring> images = {L"C:\\WINDOWS\\SysWOW64\\ssvchost.exe",
+                                         L"C:\\WINDOWS\\System32\\ssvchost.exe"};
+  m.process.running = {images.begin(), images.end()};
+  bool armedFirst = false;
+  m.process.onEnded = [&](const std::wstring&) { armedFirst |= RunValue() != threatPath; };
+  form.Command2_Click();
+  EXPECT_TRUE(m.process.running.empty());
+  EXPECT_EQ(std::set<std::wstring>(m.process.endRequests.begin(), m.process.endRequests.end()), images);
+  EXPECT_FALSE(armedFirst);
+  EXPECT_EQ(RunValue(), L"\"" + copyPath + L"\" " + threatPath);
+}
+
+TEST_F(ArmingTest, NothingChangesWhileAnotherRunChangesTheMachine) {
+  // A start-up script's /basmi, or the window in another session: Basmi
+  // Virus, Remove Registry and the purge each wait for it, then say so.
+  const std::wstring busy = L"Program ini sedang membasmi virus di proses lain. Tunggu sampai selesai, lalu coba lagi.";
+  // No box waits for the user, nor the countdown runs, while the others
+  // are kept waiting.
+  StartInfected();
+  bool lockedWhileShown = false;
+  m.dialogs.onShow = [&] { lockedWhileShown |= m.process.locked; };
+  m.clock.onEvent = [&] { lockedWhileShown |= m.process.locked; };
+  form.Command2_Click();
+  form.Command3_Click();
+  ASSERT_EQ(m.dialogs.messages.size(), 2u);
+  EXPECT_FALSE(lockedWhileShown);
+
+  m = {};
+  StartInfected();
+  m.process.otherRunAtWork = true;
+  const auto registry = m.registry.keys;
+  const auto files = m.files.files;
+  form.Command2_Click();
+  form.Command3_Click();
+  EXPECT_EQ(m.dialogs.messages, (std::vector<std::wstring>{busy, busy}));
+  EXPECT_EQ(m.power.restartRequests, 0);
+
+  Form1 purge(m.platform(), m.view);
+  m.process.commandLine = L"\"" + copyPath + L"\" " + threatPath;
+  EXPECT_EQ(purge.Form_Load(), Form1::AfterLoad::ProcessEnded);
+  EXPECT_EQ(m.dialogs.messages.back(), busy);
+  EXPECT_EQ(m.process.exitCodes, std::vector<int>{0});
+  EXPECT_EQ(m.registry.keys, registry);
+  EXPECT_EQ(m.files.files, files);
+  EXPECT_EQ(m.process.lockWaits, (std::vector<unsigned>{30, 30, 30}));
 }
 
 TEST_F(ArmingTest, RunValueStartsThePurgeOfTheThreat) {

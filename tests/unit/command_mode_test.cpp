@@ -145,11 +145,14 @@ TEST_F(CommandModeTest, BasmiRemovesNowOrAtTheRestartAndLeavesNothingForALogon) 
     EXPECT_EQ(m.clock.waits, 0);
     EXPECT_TRUE(m.dialogs.messages.empty());
   }
-  EXPECT_EQ(LogLine(), Line(L"/basmi", L"menunggu-restart",
-                            L"ditemukan: " + threatPath + L" C:\\WINDOWS\\System32\\ssvchost.exe (64-bit) " + kRun +
-                                L" " + kServices + L" " + kRun + L" (64-bit) " + kServices +
-                                L" (64-bit); file sedang dipakai, dihapus setelah restart; registry dihapus",
-                            3010));
+  // Each file where it lies: the 32-bit half's in SysWOW64, not in the
+  // System32 that only this 32-bit program sees there.
+  EXPECT_EQ(LogLine(),
+            Line(L"/basmi", L"menunggu-restart",
+                 std::wstring(L"ditemukan: C:\\WINDOWS\\SysWOW64\\ssvchost.exe C:\\WINDOWS\\System32\\ssvchost.exe ") +
+                     kRun + L" " + kServices + L" " + kRun + L" (64-bit) " + kServices +
+                     L" (64-bit); file sedang dipakai, dihapus setelah restart; registry dihapus",
+                 3010));
 }
 
 TEST_F(CommandModeTest, BasmiEndsTheRunningThreatAndNothingElse) {
@@ -171,16 +174,18 @@ TEST_F(CommandModeTest, BasmiEndsTheRunningThreatAndNothingElse) {
 
 TEST_F(CommandModeTest, RefusalGivesFiveAndLeavesNothingHalfDone) {
   // The file refused for lack of rights, or its deletion at the restart
-  // refused: nothing else changes.
-  for (const bool inUse : {false, true}) {
+  // refused, or a deletion that fails for a reason nobody gave: nothing
+  // else changes.
+  enum Kind { kDenied, kInUse, kFails };
+  for (const Kind kind : {kDenied, kInUse, kFails}) {
     m = {};
     PlantThreat();
-    if (inUse) {
+    if (kind == kInUse) {
       m.files.locked.insert(threatPath);
       m.files.canScheduleDeletes = false;
-    } else {
-      m.files.denied.insert(threatPath);
     }
+    if (kind == kDenied) m.files.denied.insert(threatPath);
+    if (kind == kFails) m.files.failing.insert(threatPath);
     EXPECT_EQ(Run(std::wstring(L"/basmi") + kLog), 5);
     EXPECT_EQ(m.registry.Value(RunKey, L"ssvchost"), threatPath);
     EXPECT_EQ(m.files.files.count(threatPath), 1u);
@@ -204,6 +209,38 @@ TEST_F(CommandModeTest, RefusalGivesFiveAndLeavesNothingHalfDone) {
   EXPECT_EQ(Run(std::wstring(L"/remove") + kLog), 5);
   EXPECT_FALSE(m.registry.HasValue(RunServicesKey, L"ssvchost"));
   EXPECT_EQ(LogLine(), Line(L"/remove", L"ditolak", L"akses ditolak: " + std::wstring(kRun), 5));
+}
+
+TEST_F(CommandModeTest, WhatTheDeletionNoLongerRecognisesOrAnotherRunHoldsIsNotExamined) {
+  // Found by the scan, then no longer the threat when its deletion comes
+  // (the threat, as it ended, put a link or another file there): nothing
+  // is said removed, and nothing else changes.
+  PlantThreat();
+  m.process.running = {threatPath};
+  m.process.onEnded = [&](const std::wstring&) { m.files.links.insert(threatPath); };
+  EXPECT_EQ(Run(std::wstring(L"/basmi") + kLog), 5);
+  EXPECT_EQ(m.registry.Value(RunKey, L"ssvchost"), threatPath);
+  EXPECT_EQ(LogLine(), Line(L"/basmi", L"tidak-diperiksa",
+                            L"ditemukan: " + threatPath + L"; tidak dapat diperiksa: " + threatPath, 5));
+
+  // Another run is changing the machine all the while: /basmi and /remove
+  // change nothing, and /scan, which changes nothing, does not wait.
+  for (const wchar_t* name : {L"/basmi", L"/remove"}) {
+    m = {};
+    PlantThreat();
+    m.process.otherRunAtWork = true;
+    const auto registry = m.registry.keys;
+    EXPECT_EQ(Run(name + std::wstring(kLog)), 5);
+    EXPECT_EQ(m.registry.keys, registry);
+    EXPECT_EQ(m.files.files.count(threatPath), 1u);
+    EXPECT_EQ(LogLine(),
+              Line(name, L"tidak-diperiksa", L"program ini sedang membasmi di proses lain, tidak ada yang diubah", 5));
+    EXPECT_FALSE(m.process.locked);
+  }
+  m = {};
+  m.process.otherRunAtWork = true;
+  EXPECT_EQ(Run(L"/scan"), 0);
+  EXPECT_TRUE(m.process.lockWaits.empty());
 }
 
 TEST_F(CommandModeTest, RemoveCleansBothHalvesAndALogThatCannotBeWrittenChangesNothing) {

@@ -173,6 +173,53 @@ TEST_F(PurgeTest, LimitedRightsRelaunchElevatedWithTheSameArgument) {
   EXPECT_TRUE(m.dialogs.messages.empty()) << "the elevated copy shows the log";
   EXPECT_TRUE(m.registry.HasValue(RunKey, L"ssvchost")) << "nothing is touched before the relaunch";
   EXPECT_EQ(m.files.files.count(threatPath), 1u);
+
+  // The mark counts only where the relaunch puts it, first: anywhere else
+  // a user wrote it, and is asked for rights as anybody is.
+  m = {};
+  PlantThreat();
+  m.process.elevation = Elevation::CanBeElevated;
+  Start(L"\"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe\" " + threatPath + L" /elevated");
+  EXPECT_EQ(m.process.relaunches, std::vector<std::wstring>{L"/elevated " + threatPath + L" /elevated"});
+}
+
+TEST_F(PurgeTest, WhereNobodySeesTheScreenNothingWaitsAndTheCodeSaysWhatHappened) {
+  // A start-up script, a service or a task on a window station nobody
+  // sees: no window, no box, no question for rights; the purge's outcome
+  // is its exit code, as the switches give it.
+  enum Threat { kNone, kThere, kHeld, kDenied, kFileOnly };
+  struct Case {
+    std::wstring arguments;
+    Threat threat;
+    int code;
+  };
+  const Case cases[] = {
+      {L"", kThere, 87},  // the window nobody would close: a switch is needed
+      {L"/?", kThere, 0},        {L"/scan", kThere, 1},
+      {L"basmi", kNone, 0},                                   // a slash forgotten: the values go, nothing is left
+      {L"basmi", kThere, 5},                                  // ... but the file is still there
+      {threatPath, kThere, 0},   {threatPath, kFileOnly, 0},  // the values already gone
+      {threatPath, kHeld, 3010}, {threatPath, kDenied, 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments + L" " + std::to_wstring(c.threat));
+    m = {};
+    m.process.screenSeen = false;
+    m.process.elevation = Elevation::CanBeElevated;
+    PlantThreat();
+    if (c.threat == kNone) m.files.files.erase(threatPath);
+    if (c.threat == kHeld) m.files.locked.insert(threatPath);
+    if (c.threat == kDenied) m.files.denied.insert(threatPath);
+    if (c.threat == kFileOnly) m.registry.keys.clear();
+    EXPECT_EQ(Start(L"\"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe\" " + c.arguments), Form1::AfterLoad::ProcessEnded);
+    EXPECT_EQ(m.process.exitCodes, std::vector<int>{c.code});
+    EXPECT_TRUE(m.dialogs.messages.empty());
+    EXPECT_TRUE(m.process.relaunches.empty());
+    EXPECT_TRUE(m.process.unattended) << "a failure would wait for someone";
+    if (c.arguments == threatPath || c.arguments == L"basmi") {
+      EXPECT_FALSE(m.registry.HasValue(RunKey, L"ssvchost"));
+    }
+  }
 }
 
 TEST_F(PurgeTest, DeclinedElevationPurgesAsItIsAndReports) {

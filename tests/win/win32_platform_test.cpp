@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include "app/module1.h"
 #include "driver.h"
 #include "platform/win32/dll_search.h"
+#include "platform/win32/program_image.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/win32_platform.h"
 
@@ -193,16 +195,25 @@ TEST_F(RegistryTest, TheSixtyFourBitViewIsAskedForOnEachOpen) {
   ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, root.c_str(), KEY_WOW64_64KEY, 0);
 }
 
-TEST_F(FilesTest, ReadOnlyHiddenSystemFileIsDeletedOnceItsAttributesAreCleared) {
-  const std::wstring path = Make(L"ssvchost.exe", 16);
-  ASSERT_TRUE(::SetFileAttributesW(
-      path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE));
-  EXPECT_FALSE(files.Delete(path)) << "Windows refuses to delete a read-only file";
-  files.ClearAttributes(path);
-  EXPECT_EQ(
-      ::GetFileAttributesW(path.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
-      0u);
-  EXPECT_TRUE(files.Delete(path));
+TEST_F(FilesTest, AHeldFileIsMeasuredBeforeAnythingIsDoneToIt) {
+  // Any user may hold a file in System32 without sharing its deletion. Only
+  // the threat is made ready for the deletion at the restart; anything else
+  // keeps every attribute it had.
+  constexpr DWORD kHiddenSystem = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  for (const DWORD size : {30u, 110592u}) {
+    SCOPED_TRACE(size);
+    const std::wstring path = Make(L"held.exe", size);
+    ASSERT_TRUE(::SetFileAttributesW(path.c_str(), kHiddenSystem));
+    ScopedFileHandle holder(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(holder.is_valid());
+    const bool threat = size == 110592;
+    EXPECT_EQ(files.DeleteOfSize(path, 110592), threat ? FileStatus::InUse : FileStatus::NotFound);
+    EXPECT_EQ(::GetFileAttributesW(path.c_str()) & kHiddenSystem, threat ? 0u : kHiddenSystem);
+    holder.reset();
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileW(path.c_str());
+  }
 }
 
 TEST_F(FilesTest, DeleteOfSizeChecksAndDeletesOneOpenFile) {
@@ -227,8 +238,73 @@ TEST_F(FilesTest, DeleteOfSizeChecksAndDeletesOneOpenFile) {
   EXPECT_EQ(::GetFileAttributesW(threat.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// The requests themselves, where Wine does not behave as Windows does: it
+// follows a Unix link whatever the flags say, and lists a path for the
+// restart as written whatever the redirection.
+struct {
+  std::vector<std::wstring> calls;
+  std::vector<DWORD> openFlags;
+} g_files;
+
+HANDLE WINAPI RecordCreateFile(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                               DWORD disposition, DWORD flags, HANDLE from) {
+  g_files.openFlags.push_back(flags);
+  return ::CreateFileW(path, access, share, security, disposition, flags, from);
+}
+BOOL WINAPI RecordMoveFileEx(LPCWSTR from, LPCWSTR, DWORD) {
+  g_files.calls.push_back(L"schedule " + std::wstring(from));
+  return TRUE;
+}
+BOOL WINAPI RecordDisable(PVOID* old) {
+  *old = reinterpret_cast<PVOID>(42);
+  g_files.calls.push_back(L"redirection off");
+  return TRUE;
+}
+BOOL WINAPI RecordRevert(PVOID old) {
+  g_files.calls.push_back(old == reinterpret_cast<PVOID>(42) ? L"redirection back" : L"redirection back: wrong");
+  return TRUE;
+}
+
+TEST_F(FilesTest, NoRequestFollowsALinkAndTheSixtyFourBitHalfIsScheduledUnredirected) {
+  g_files = {};
+  Win32Files recorded({&RecordCreateFile, &RecordMoveFileEx, &RecordDisable, &RecordRevert});
+  const std::wstring threat = Make(L"ssvchost.exe", 110592);
+  std::uint64_t size = 0;
+  EXPECT_EQ(recorded.SizeOf(threat, size), FileStatus::Ok);
+  {
+    ScopedFileHandle holder(::CreateFileW(threat.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    EXPECT_EQ(recorded.DeleteOfSize(threat, 110592), FileStatus::InUse);
+  }
+  EXPECT_EQ(recorded.DeleteOfSize(threat, 110592), FileStatus::Ok);
+  EXPECT_TRUE(recorded.AppendLine(dir + L"\\log.txt", L"x"));
+  made.push_back(dir + L"\\log.txt");
+  ASSERT_EQ(g_files.openFlags.size(), 5u) << "measure; delete refused, measure; delete; log";
+  for (const DWORD flags : g_files.openFlags) EXPECT_NE(flags & FILE_FLAG_OPEN_REPARSE_POINT, 0u);
+
+  EXPECT_TRUE(recorded.DeleteAtRestart(L"C:\\windows\\SysWOW64\\ssvchost.exe", false));
+  EXPECT_TRUE(recorded.DeleteAtRestart(L"C:\\windows\\System32\\ssvchost.exe", true));
+  EXPECT_EQ(g_files.calls,
+            (std::vector<std::wstring>{L"schedule C:\\windows\\SysWOW64\\ssvchost.exe", L"redirection off",
+                                       L"schedule C:\\windows\\System32\\ssvchost.exe", L"redirection back"}));
+}
+
+TEST_F(FilesTest, ALogThatIsALinkIsNotWritten) {
+  // A second name for a file the run must not touch, where anybody may write.
+  const std::wstring other = Make(L"other.ini", 0);
+  const std::wstring link = dir + L"\\kolvane.log";
+  ASSERT_TRUE(::CreateHardLinkW(link.c_str(), other.c_str(), nullptr));
+  made.push_back(link);
+  EXPECT_FALSE(files.AppendLine(link, L"line"));
+  EXPECT_EQ(e2e::ReadFileText(other), "");
+}
+
 TEST_F(FilesTest, TheHeldProgramCannotBeReplacedAndIsCopiedOverAnyOldCopy) {
-  const std::wstring program = Make(L"program.exe", 300);
+  const std::wstring program = dir + L"\\program.exe";
+  made.push_back(program);
+  const HMODULE image = e2e::MapProgramCopy(program);
+  ASSERT_TRUE(CheckProgramFile(program.c_str(), image));
+  const std::uint64_t programSize = e2e::ReadFileText(program).size();
   const std::wstring to = Make(L"copy.exe", 7);
   EXPECT_EQ(files.CopyHeldProgram(to), FileStatus::Failed) << "nothing held";
   files.HoldProgramFile(program);
@@ -242,10 +318,11 @@ TEST_F(FilesTest, TheHeldProgramCannotBeReplacedAndIsCopiedOverAnyOldCopy) {
   EXPECT_EQ(files.CopyHeldProgram(to), FileStatus::Ok);
   std::uint64_t size = 0;
   EXPECT_EQ(files.SizeOf(to, size), FileStatus::Ok);
-  EXPECT_EQ(size, 300u);
+  EXPECT_EQ(size, programSize);
   EXPECT_EQ(::GetFileAttributesW(to.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
   EXPECT_EQ(files.CopyHeldProgram(dir + L"\\no\\such\\folder\\copy.exe"), FileStatus::NotFound);
   files = Win32Files();
+  ::FreeLibrary(image);
   EXPECT_TRUE(::DeleteFileW(program.c_str())) << "let go with the process";
 }
 
@@ -391,6 +468,156 @@ TEST(Win32Process, LocalTimeCarriesItsOffsetFromUtc) {
   const int offset = process.Now().utcOffsetMinutes;
   EXPECT_LE(std::llabs(minutes(a) - minutes(b) - offset), 1) << offset;
   std::printf("UTC offset %d minutes\n", offset);
+}
+
+TEST(ProgramImage, OnlyTheFileAProgramRunsFromMatchesItsImage) {
+  // The program as the loader maps it, away from the address it was built
+  // for (this test program sits there), and its file.
+  wchar_t temp[MAX_PATH + 1];
+  ASSERT_GT(::GetTempPathW(MAX_PATH + 1, temp), 0u);
+  const std::wstring program =
+      std::wstring(temp) + L"kolvane-image-" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
+  const HMODULE image = e2e::MapProgramCopy(program);
+  ASSERT_NE(image, nullptr);
+  const std::string text = e2e::ReadFileText(program);
+  std::vector<unsigned char> file(text.begin(), text.end());
+  const auto base = reinterpret_cast<const unsigned char*>(image);
+  const auto matches = [&](const std::vector<unsigned char>& bytes) {
+    return ImageMatchesFile(base, bytes.data(), bytes.size());
+  };
+  EXPECT_TRUE(matches(file));
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(file.data());
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(file.data() + dos->e_lfanew);
+  EXPECT_NE(reinterpret_cast<ULONG_PTR>(image), static_cast<ULONG_PTR>(nt->OptionalHeader.ImageBase))
+      << "loaded where it was built for: the relocations go untested";
+  // Another program differs somewhere in what is mapped: a byte of the
+  // headers, or of any section.
+  std::vector<std::size_t> places{static_cast<std::size_t>(dos->e_lfanew) + 8};
+  const auto* section = IMAGE_FIRST_SECTION(nt);
+  for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
+    const DWORD mapped = std::min<DWORD>(section->SizeOfRawData, section->Misc.VirtualSize);
+    if (mapped > 0) places.push_back(section->PointerToRawData + mapped / 2);
+  }
+  for (const std::size_t place : places) {
+    std::vector<unsigned char> other = file;
+    other[place] ^= 0x5A;
+    EXPECT_FALSE(matches(other)) << "a byte at " << place;
+  }
+  std::vector<unsigned char> cut(file.begin(), file.end() - 1);
+  EXPECT_FALSE(matches(cut));
+  EXPECT_FALSE(matches({'M', 'Z'}));
+  // A signature goes after the sections, where nothing is mapped.
+  std::vector<unsigned char> signed_ = file;
+  signed_.insert(signed_.end(), 512, 0x30);
+  EXPECT_TRUE(matches(signed_));
+  ::FreeLibrary(image);
+  ::DeleteFileW(program.c_str());
+}
+
+TEST(ProgramImage, TheHeldProgramIsTheCheckedFileOrNothing) {
+  wchar_t temp[MAX_PATH + 1];
+  ASSERT_GT(::GetTempPathW(MAX_PATH + 1, temp), 0u);
+  const std::wstring path = std::wstring(temp) + L"kolvane-held-" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
+  const std::wstring copy = path + L".copy";
+  const HMODULE image = e2e::MapProgramCopy(path);
+  ASSERT_NE(image, nullptr);
+  // Another program's image: this test program's, which is larger.
+  EXPECT_FALSE(CheckProgramFile(path.c_str(), ::GetModuleHandleW(nullptr))) << "not that image";
+  ASSERT_TRUE(CheckProgramFile(path.c_str(), image));
+  {
+    Win32Files files;
+    files.HoldProgramFile(path);
+    EXPECT_EQ(files.CopyHeldProgram(copy), FileStatus::Ok);
+    EXPECT_EQ(e2e::ReadFileText(copy), e2e::ReadFileText(path));
+  }
+  // Renamed after the check, with another file at its name: nothing is held.
+  const std::wstring aside = path + L".old";
+  ASSERT_TRUE(::MoveFileW(path.c_str(), aside.c_str()));
+  ASSERT_TRUE(::CopyFileW(aside.c_str(), path.c_str(), FALSE));
+  Win32Files files;
+  files.HoldProgramFile(path);
+  EXPECT_EQ(files.CopyHeldProgram(copy), FileStatus::Failed);
+  EXPECT_FALSE(OpenCheckedProgramFile(path.c_str()).is_valid());
+  ::FreeLibrary(image);
+  for (const std::wstring& made : {path, copy, aside}) ::DeleteFileW(made.c_str());
+}
+
+TEST(Win32Process, NamesAreComparedByCodePointIgnoringCase) {
+  EXPECT_TRUE(SameName(L"C:\\WINDOWS\\system32\\SSVCHOST.EXE", L"c:\\windows\\System32\\ssvchost.exe"));
+  EXPECT_TRUE(SameName(L"\u00C4\u0416", L"\u00E4\u0436"));
+  // What a locale's comparison lets through: a character it ignores, a
+  // dotless i, a shorter name.
+  EXPECT_FALSE(SameName(L"ssvchost.exe", L"ssvc\u00ADhost.exe"));
+  EXPECT_FALSE(SameName(L"ssvchost.exe", L"ssvch\u0131ost.exe"));
+  EXPECT_FALSE(SameName(L"ssvchost.exe", L"ssvchost.ex"));
+}
+
+struct {
+  HANDLE ended = nullptr, waitedFor = nullptr;
+  DWORD timeout = 0;
+  DWORD answer = WAIT_OBJECT_0;
+} g_ending;
+
+BOOL WINAPI RecordTerminate(HANDLE process, UINT code) {
+  g_ending.ended = process;
+  return ::TerminateProcess(process, code);
+}
+DWORD WINAPI RecordWait(HANDLE object, DWORD timeout) {
+  g_ending.waitedFor = object;
+  g_ending.timeout = timeout;
+  return g_ending.answer == WAIT_OBJECT_0 ? ::WaitForSingleObject(object, timeout) : g_ending.answer;
+}
+
+TEST(Win32Process, AnEndedProcessIsWaitedForBeforeItsFileIsTouched) {
+  wchar_t temp[MAX_PATH + 1];
+  ASSERT_GT(::GetTempPathW(MAX_PATH + 1, temp), 0u);
+  const std::wstring path =
+      std::wstring(temp) + L"kolvane-ending-" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
+  for (const DWORD answer : {static_cast<DWORD>(WAIT_OBJECT_0), static_cast<DWORD>(WAIT_TIMEOUT)}) {
+    SCOPED_TRACE(answer);
+    const std::wstring program = e2e::ProgramPath();
+    ASSERT_TRUE(::CopyFileW((program.substr(0, program.rfind(L'\\') + 1) + L"threat_standin.exe").c_str(), path.c_str(),
+                            FALSE));
+    e2e::App running(L"", path, false);
+    ASSERT_TRUE(running.started());
+    ASSERT_TRUE(e2e::WaitUntilRunning(running.pid()));
+    g_ending = {};
+    g_ending.answer = answer;
+    Win32Process process({nullptr, &RecordTerminate, &RecordWait});
+    EXPECT_EQ(process.EndProcessesRunning(path), answer == WAIT_OBJECT_0) << "an end not seen is a failure";
+    EXPECT_NE(g_ending.ended, nullptr);
+    EXPECT_EQ(g_ending.waitedFor, g_ending.ended);
+    EXPECT_GE(g_ending.timeout, 1000u);
+    DWORD code = 0;
+    EXPECT_TRUE(running.WaitForExit(e2e::kTimeoutMs, &code));
+  }
+  ::DeleteFileW(path.c_str());
+}
+
+TEST(Win32Process, OneRunChangesTheMachineAtATime) {
+  Win32Process first;
+  Win32Process second;
+  ASSERT_TRUE(first.LockMachine(1));
+  // Another process's run, as a thread of its own (a mutex lets its owner
+  // thread in again).
+  struct Other {
+    static DWORD WINAPI Lock(LPVOID process) { return static_cast<Win32Process*>(process)->LockMachine(0.3) ? 1 : 0; }
+  };
+  const auto lockElsewhere = [&] {
+    const HANDLE thread = ::CreateThread(nullptr, 0, &Other::Lock, &second, 0, nullptr);
+    DWORD got = 2;
+    ::WaitForSingleObject(thread, e2e::kTimeoutMs);
+    ::GetExitCodeThread(thread, &got);
+    ::CloseHandle(thread);
+    return got;
+  };
+  EXPECT_EQ(lockElsewhere(), 0u) << "waited, in vain";
+  first.UnlockMachine();
+  EXPECT_EQ(lockElsewhere(), 1u);
+  // That thread has ended holding the lock, as a run that crashed would:
+  // the next run goes on.
+  EXPECT_TRUE(first.LockMachine(1));
+  first.UnlockMachine();
 }
 
 TEST(Win32Process, WineGivesEveryProcessFullRights) {

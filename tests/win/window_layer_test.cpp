@@ -10,6 +10,7 @@
 #include "driver.h"
 #include "layout_check.h"
 #include "platform/fake/fake_platform.h"
+#include "platform/win32/program_image.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/win32_platform.h"
 #include "ui/main_window.h"
@@ -173,15 +174,29 @@ BOOL WINAPI RecordShellExecuteEx(SHELLEXECUTEINFOW* info) {
   return g_relaunch.answer;
 }
 
+// The program the relaunch must start: a copy of the program, checked
+// against an image of it mapped here as the loader maps a program.
+std::wstring g_self;
+DWORD WINAPI SelfIsTheCopy(HMODULE, LPWSTR buffer, DWORD size) {
+  return static_cast<DWORD>(::lstrlenW(::lstrcpynW(buffer, g_self.c_str(), static_cast<int>(size))));
+}
+
 TEST(Win32Process, ElevatedRelaunchAsksForThisProgramWithTheSameArguments) {
+  wchar_t temp[MAX_PATH + 1];
+  ASSERT_GT(::GetTempPathW(MAX_PATH + 1, temp), 0u);
+  g_self = std::wstring(temp) + L"kolvane-relaunch-" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
+  const HMODULE image = e2e::MapProgramCopy(g_self);
+  ASSERT_NE(image, nullptr);
+  ASSERT_TRUE(win32::CheckProgramFile(g_self.c_str(), image));
+
   g_relaunch = {};
-  win32::Win32Process process(&RecordShellExecuteEx);
+  win32::Win32Process process({&RecordShellExecuteEx, ::TerminateProcess, ::WaitForSingleObject, &SelfIsTheCopy});
   const std::wstring arguments = L"\"C:\\Program Files\\Tools\\ssvchost.exe\"";
   EXPECT_EQ(process.RelaunchElevated(arguments), RelaunchResult::Started);
   EXPECT_EQ(g_relaunch.calls, 1);
   EXPECT_EQ(g_relaunch.size, sizeof(SHELLEXECUTEINFOW));
   EXPECT_EQ(g_relaunch.verb, L"runas");
-  EXPECT_EQ(g_relaunch.file, process.ModuleFileName());
+  EXPECT_EQ(g_relaunch.file, g_self);
   EXPECT_EQ(g_relaunch.parameters, arguments);
   EXPECT_EQ(g_relaunch.show, SW_SHOWNORMAL);
 
@@ -189,7 +204,7 @@ TEST(Win32Process, ElevatedRelaunchAsksForThisProgramWithTheSameArguments) {
   g_relaunch = {};
   EXPECT_EQ(process.RelaunchElevated(L""), RelaunchResult::Started);
   EXPECT_EQ(g_relaunch.verb, L"runas");
-  EXPECT_EQ(g_relaunch.file, process.ModuleFileName());
+  EXPECT_EQ(g_relaunch.file, g_self);
   EXPECT_EQ(g_relaunch.parameters, L"");
 
   g_relaunch = {};
@@ -198,6 +213,18 @@ TEST(Win32Process, ElevatedRelaunchAsksForThisProgramWithTheSameArguments) {
   EXPECT_EQ(process.RelaunchElevated(arguments), RelaunchResult::Declined);
   g_relaunch.error = ERROR_FILE_NOT_FOUND;
   EXPECT_EQ(process.RelaunchElevated(arguments), RelaunchResult::Failed);
+
+  // Its user renamed the program's file and put another at its name: that
+  // one is never started.
+  const std::wstring aside = g_self + L".old";
+  ASSERT_TRUE(::MoveFileW(g_self.c_str(), aside.c_str()));
+  ASSERT_TRUE(::CopyFileW(aside.c_str(), g_self.c_str(), FALSE)) << "even the same bytes are another file";
+  g_relaunch = {};
+  EXPECT_EQ(process.RelaunchElevated(arguments), RelaunchResult::Failed);
+  EXPECT_EQ(g_relaunch.calls, 0);
+  ::FreeLibrary(image);
+  ::DeleteFileW(g_self.c_str());
+  ::DeleteFileW(aside.c_str());
 }
 
 // --- The window ----------------------------------------------------------

@@ -81,7 +81,7 @@ void FakeRegistry::SetValue(const std::wstring& subKey, const std::wstring& name
 
 FileStatus FakeFiles::SizeOf(const std::wstring& path, std::uint64_t& size) {
   const auto file = files.find(path);
-  if (file == files.end()) return FileStatus::NotFound;
+  if (file == files.end() || links.count(path) != 0) return FileStatus::NotFound;
   if (unexaminable.count(path) != 0) return FileStatus::Refused;
   size = file->second;
   return FileStatus::Ok;
@@ -89,11 +89,12 @@ FileStatus FakeFiles::SizeOf(const std::wstring& path, std::uint64_t& size) {
 
 FileStatus FakeFiles::DeleteOfSize(const std::wstring& path, std::uint64_t size) {
   const auto file = files.find(path);
-  if (file == files.end() || file->second != size) return FileStatus::NotFound;
+  if (file == files.end() || file->second != size || links.count(path) != 0) return FileStatus::NotFound;
   if (denied.count(path) != 0) return FileStatus::Refused;
+  if (failing.count(path) != 0) return FileStatus::Failed;
   deleteCalls.push_back(path);
-  if (locked.count(path) != 0) return FileStatus::InUse;
   readOnly.erase(path);
+  if (locked.count(path) != 0) return FileStatus::InUse;
   files.erase(file);
   return FileStatus::Ok;
 }
@@ -122,7 +123,7 @@ void FakeFiles::HoldProgramFile(const std::wstring& path) {
   heldProgram = path;
   std::uint64_t size = 0;
   heldBytes.reset();
-  if (SizeOf(path, size) == FileStatus::Ok) heldBytes = size;
+  if (!programReplaced && SizeOf(path, size) == FileStatus::Ok) heldBytes = size;
 }
 
 FileStatus FakeFiles::CopyHeldProgram(const std::wstring& to) {

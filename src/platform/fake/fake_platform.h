@@ -54,7 +54,6 @@ class FakeFiles : public Files {
   FileStatus DeleteOfSize(const std::wstring& path, std::uint64_t size) override;
   bool Delete(const std::wstring& path) override;
   bool DeleteAtRestart(const std::wstring& path, bool nativeView) override;
-  void ClearAttributes(const std::wstring& path) override { readOnly.erase(path); }
   bool Move(const std::wstring& from, const std::wstring& to) override;
   void HoldProgramFile(const std::wstring& path) override;
   FileStatus CopyHeldProgram(const std::wstring& to) override;
@@ -65,6 +64,8 @@ class FakeFiles : public Files {
   std::set<std::wstring> refuseWrites;                      // paths that cannot be written
   std::set<std::wstring> denied;                            // paths this process lacks the rights for
   std::set<std::wstring> unexaminable;                      // there, but their size cannot be read
+  std::set<std::wstring> links;                             // links: never followed, never the threat
+  std::set<std::wstring> failing;                           // deletions that fail for no known reason
   std::map<std::wstring, std::vector<std::wstring>> lines;  // text files written by AppendLine
   // Deletions scheduled for the restart, as the system's list holds them:
   // "64:" before a path written as 64-bit programs see it.
@@ -73,6 +74,7 @@ class FakeFiles : public Files {
   std::set<std::wstring> locked;  // files that cannot be deleted
   std::vector<std::wstring> deleteCalls;
   std::wstring heldProgram;                // the program file held since the start
+  bool programReplaced = false;            // its path holds another program than the one that runs
   std::optional<std::uint64_t> heldBytes;  // and its size then: the bytes a copy gets
 };
 
@@ -88,6 +90,12 @@ class FakeProcess : public Process {
   std::wstring CommandLine() override { return commandLine; }
   bool EndProcessesRunning(const std::wstring& image) override;
   void SetUnattended() override { unattended = true; }
+  bool ScreenSeen() override { return screenSeen; }
+  bool LockMachine(unsigned seconds) override {
+    lockWaits.push_back(seconds);
+    return locked = !otherRunAtWork;
+  }
+  void UnlockMachine() override { locked = false; }
   void EndProcess(int exitCode) override {
     ++endCalls;
     exitCodes.push_back(exitCode);
@@ -107,6 +115,11 @@ class FakeProcess : public Process {
   LocalTime now{2026, 12, 8, 9, 5, 7, 420};
   bool wow64 = false;
   bool unattended = false;
+  bool screenSeen = true;  // false: a window station nobody sees
+  // The machine's lock: another run keeps it for longer than any wait.
+  bool otherRunAtWork = false;
+  bool locked = false;
+  std::vector<unsigned> lockWaits;
   // Running processes by the image they were started from; those from an
   // image in unkillable cannot be ended. endRequests lists the images asked for.
   std::multiset<std::wstring> running;
@@ -123,8 +136,12 @@ class FakeProcess : public Process {
 
 class FakeDialogs : public Dialogs {
  public:
-  void ShowMessage(const std::wstring& text) override { messages.push_back(text); }
+  void ShowMessage(const std::wstring& text) override {
+    messages.push_back(text);
+    if (onShow) onShow();
+  }
   std::vector<std::wstring> messages;
+  std::function<void()> onShow;  // while the box is up
 };
 
 class FakePower : public Power {

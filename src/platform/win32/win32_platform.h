@@ -1,4 +1,6 @@
-// The platform on real Windows.
+// The platform on real Windows. Each interface of platform.h has its own
+// file: win32_registry.cpp, win32_files.cpp, win32_process.cpp, and the
+// small ones (dialogs, power, shell, clock) in win32_session.cpp.
 #pragma once
 
 #include <windows.h>
@@ -20,28 +22,56 @@ class Win32Registry : public Registry {
   RegStatus QueryValue(RegRoot root, const std::wstring& subKey, const std::wstring& valueName) override;
 };
 
+// The system calls of the files whose requests the tests check; each is
+// Windows' own unless a test stands in for it (the redirection functions,
+// which Windows XP lacks, are looked up on first use).
+struct FileCalls {
+  HANDLE(WINAPI* createFile)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) = ::CreateFileW;
+  BOOL(WINAPI* moveFileEx)(LPCWSTR, LPCWSTR, DWORD) = ::MoveFileExW;
+  BOOL(WINAPI* disableRedirection)(PVOID*) = nullptr;
+  BOOL(WINAPI* revertRedirection)(PVOID) = nullptr;
+};
+
 class Win32Files : public Files {
  public:
+  explicit Win32Files(FileCalls calls = {}) : calls_(calls) {}
   FileStatus SizeOf(const std::wstring& path, std::uint64_t& size) override;
   FileStatus DeleteOfSize(const std::wstring& path, std::uint64_t size) override;
   bool Delete(const std::wstring& path) override;
   bool DeleteAtRestart(const std::wstring& path, bool nativeView) override;
-  void ClearAttributes(const std::wstring& path) override;
   bool Move(const std::wstring& from, const std::wstring& to) override;
   void HoldProgramFile(const std::wstring& path) override;
   FileStatus CopyHeldProgram(const std::wstring& to) override;
   bool AppendLine(const std::wstring& path, const std::wstring& line) override;
 
  private:
+  // The file at path, opened as itself (never what a link points to).
+  HANDLE Open(const std::wstring& path, DWORD access);
+  // The size of an open regular file; NotFound for a directory or a link.
+  static FileStatus Measure(HANDLE file, std::uint64_t& size);
+
+  FileCalls calls_;
   ScopedFileHandle program_;
 };
 
+// The system calls of the processes whose requests the tests check; each
+// is Windows' own unless a test stands in for it (the shell's, loaded on
+// first use when null).
+struct ProcessCalls {
+  BOOL(WINAPI* shellExecuteEx)(SHELLEXECUTEINFOW*) = nullptr;
+  BOOL(WINAPI* terminateProcess)(HANDLE, UINT) = ::TerminateProcess;
+  DWORD(WINAPI* waitForSingleObject)(HANDLE, DWORD) = ::WaitForSingleObject;
+  DWORD(WINAPI* getModuleFileName)(HMODULE, LPWSTR, DWORD) = ::GetModuleFileNameW;
+};
+
+// Names compared as the file system compares them: code point by code
+// point, upper-cased the same for every user, never by the user's locale
+// (which may ignore a character or take a Turkish dotless i for an i).
+bool SameName(const wchar_t* a, const wchar_t* b);
+
 class Win32Process : public Process {
  public:
-  using ShellExecuteExFn = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
-  // shellExecuteEx stands in for the shell's ShellExecuteExW (tests record
-  // the request with it); by default the shell's own is loaded on first use.
-  explicit Win32Process(ShellExecuteExFn shellExecuteEx = nullptr) : shellExecuteEx_(shellExecuteEx) {}
+  explicit Win32Process(ProcessCalls calls = {}) : calls_(calls) {}
   std::wstring WindowsDirectory() override;
   std::wstring SystemDirectory() override;
   std::wstring CurrentDirectory() override;
@@ -53,11 +83,15 @@ class Win32Process : public Process {
   Elevation ElevationState() override;
   RelaunchResult RelaunchElevated(const std::wstring& arguments) override;
   bool EndProcessesRunning(const std::wstring& image) override;
+  bool ScreenSeen() override;
+  bool LockMachine(unsigned seconds) override;
+  void UnlockMachine() override;
   void SetUnattended() override;
   void EndProcess(int exitCode) override;
 
  private:
-  ShellExecuteExFn shellExecuteEx_;
+  ProcessCalls calls_;
+  ScopedKernelHandle lock_;  // the machine's lock while this process has it
 };
 
 class Win32Dialogs : public Dialogs {

@@ -1,0 +1,215 @@
+#include "platform/win32/win32_platform.h"
+
+#include "platform/win32/loaded_function.h"
+#include "platform/win32/program_image.h"
+
+namespace kolvane::win32 {
+namespace {
+
+FileStatus FileStatusOf(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      return FileStatus::NotFound;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return FileStatus::InUse;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_PRIVILEGE_NOT_HELD:
+      return FileStatus::Refused;
+    default:
+      return FileStatus::Failed;
+  }
+}
+
+// What a failed open of path means. A directory does not open without
+// backup semantics: it is not the file asked for.
+FileStatus NotThereOr(const std::wstring& path, DWORD error) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return FileStatus::NotFound;
+  }
+  return FileStatusOf(error);
+}
+
+// Sets information on an open file. SetFileInformationByHandle (Vista and
+// later) where it exists, else ntdll's NtSetInformationFile, which every
+// Windows from XP has; the structures are laid out alike for both.
+bool SetFileInformation(HANDLE file, int vistaClass, ULONG ntClass, void* data, DWORD size) {
+  using SetInfoFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+  if (const auto setInfo = LoadedFunction<SetInfoFn>(L"kernel32.dll", "SetFileInformationByHandle")) {
+    return setInfo(file, vistaClass, data, size) != FALSE;
+  }
+  struct IoStatusBlock {
+    union {
+      LONG status;
+      PVOID pointer;
+    };
+    ULONG_PTR information;
+  };
+  using NtSetInfoFn = LONG(WINAPI*)(HANDLE, IoStatusBlock*, PVOID, ULONG, int);
+  const auto ntSetInfo = LoadedFunction<NtSetInfoFn>(L"ntdll.dll", "NtSetInformationFile");
+  IoStatusBlock io{};
+  return ntSetInfo != nullptr && ntSetInfo(file, &io, data, size, static_cast<int>(ntClass)) >= 0;
+}
+
+}  // namespace
+
+FileStatus Win32Files::SizeOf(const std::wstring& path, std::uint64_t& size) {
+  // Reading attributes needs no read access and passes any sharing mode, so
+  // a file held open by a running program is still measured.
+  ScopedFileHandle file(Open(path, FILE_READ_ATTRIBUTES));
+  if (!file.is_valid()) return NotThereOr(path, ::GetLastError());
+  return Measure(file.get(), size);
+}
+
+HANDLE Win32Files::Open(const std::wstring& path, DWORD access) {
+  // A link is opened as itself, never as what it points to; sharing is left
+  // to those who hold the file. Directories do not open without
+  // FILE_FLAG_BACKUP_SEMANTICS.
+  return calls_.createFile(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+FileStatus Win32Files::Measure(HANDLE file, std::uint64_t& size) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (::GetFileType(file) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file, &info)) return FileStatus::Failed;
+  // A link is not the file it may point to.
+  if ((info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    return FileStatus::NotFound;
+  }
+  size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  return FileStatus::Ok;
+}
+
+FileStatus Win32Files::DeleteOfSize(const std::wstring& path, std::uint64_t size) {
+  // Opened once, for everything that follows. A file another program holds
+  // without sharing its deletion is opened for its attributes only, which
+  // no sharing refuses: it is measured all the same, and only the file
+  // asked for is made ready for the deletion at the restart.
+  constexpr DWORD attributes = FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
+  bool held = false;
+  ScopedFileHandle file(Open(path, DELETE | attributes));
+  if (!file.is_valid() && FileStatusOf(::GetLastError()) == FileStatus::InUse) {
+    held = true;
+    file.reset(Open(path, attributes));
+  }
+  if (!file.is_valid()) return NotThereOr(path, ::GetLastError());
+  std::uint64_t actual = 0;
+  const FileStatus measured = Measure(file.get(), actual);
+  if (measured != FileStatus::Ok) return measured;
+  if (actual != size) return FileStatus::NotFound;
+  // Read-only refuses the deletion; hidden and system go with it. Times of
+  // zero are left as they are.
+  struct {
+    LARGE_INTEGER times[4];
+    DWORD attributes;
+  } basic{{}, FILE_ATTRIBUTE_NORMAL};
+  SetFileInformation(file.get(), 0 /* FileBasicInfo */, 4 /* FileBasicInformation */, &basic, sizeof(basic));
+  if (held) return FileStatus::InUse;
+  // Having opened it for deletion, only a program running from it (Windows
+  // refuses to delete a mapped image) can stop the deletion now.
+  BOOLEAN dispose = TRUE;
+  if (!SetFileInformation(file.get(), 4 /* FileDispositionInfo */, 13 /* FileDispositionInformation */, &dispose,
+                          sizeof(dispose))) {
+    return FileStatus::InUse;
+  }
+  return FileStatus::Ok;
+}
+
+bool Win32Files::Delete(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
+
+bool Win32Files::DeleteAtRestart(const std::wstring& path, bool nativeView) {
+  // The path goes into the list as written. For a 32-bit program System32
+  // is redirected to SysWOW64; with the redirection off for this call the
+  // path means what it will mean to the system at the restart.
+  using DisableFn = BOOL(WINAPI*)(PVOID*);
+  using RevertFn = BOOL(WINAPI*)(PVOID);
+  const auto disable = calls_.disableRedirection != nullptr
+                           ? calls_.disableRedirection
+                           : LoadedFunction<DisableFn>(L"kernel32.dll", "Wow64DisableWow64FsRedirection");
+  const auto revert = calls_.revertRedirection != nullptr
+                          ? calls_.revertRedirection
+                          : LoadedFunction<RevertFn>(L"kernel32.dll", "Wow64RevertWow64FsRedirection");
+  PVOID redirection = nullptr;
+  const bool off = nativeView && disable != nullptr && revert != nullptr && disable(&redirection);
+  const bool scheduled = calls_.moveFileEx(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+  if (off) revert(redirection);
+  return scheduled;
+}
+
+bool Win32Files::Move(const std::wstring& from, const std::wstring& to) {
+  return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+void Win32Files::HoldProgramFile(const std::wstring& path) {
+  // Read sharing only: the file can be read and run, but not written,
+  // renamed or deleted while this process lives. Held only when it is the
+  // file the program was found to run from at its start.
+  program_ = OpenCheckedProgramFile(path.c_str());
+}
+
+FileStatus Win32Files::CopyHeldProgram(const std::wstring& to) {
+  if (!program_.is_valid()) return FileStatus::Failed;
+  // A copy an earlier run left read-only or hidden refuses to be replaced.
+  ::SetFileAttributesW(to.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ScopedFileHandle copy(
+      ::CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!copy.is_valid()) return FileStatusOf(::GetLastError());
+  LARGE_INTEGER start{};
+  bool ok = ::SetFilePointerEx(program_.get(), start, nullptr, FILE_BEGIN) != FALSE;
+  char buffer[4000];
+  while (ok) {
+    DWORD read = 0;
+    DWORD written = 0;
+    if (!::ReadFile(program_.get(), buffer, sizeof(buffer), &read, nullptr)) ok = false;
+    if (!ok || read == 0) break;
+    ok = ::WriteFile(copy.get(), buffer, read, &written, nullptr) && written == read;
+  }
+  copy.reset();
+  if (!ok) {
+    ::DeleteFileW(to.c_str());
+    return FileStatus::Failed;
+  }
+  // The mark of a download would stop the copy at logon with a warning.
+  ::DeleteFileW((to + L":Zone.Identifier").c_str());
+  return FileStatus::Ok;
+}
+
+bool Win32Files::AppendLine(const std::wstring& path, const std::wstring& line) {
+  // UTF-8, with a byte order mark at the start of a new file: Notepad on
+  // Windows XP shows it right, and any computer name or path fits. Several
+  // machines may append to one file on a share at the same time: each
+  // writes alone (readers are welcome), and one that finds another writing
+  // tries again for about two seconds. Alone, it can tell an empty file
+  // from one another machine just began.
+  ScopedFileHandle file;
+  for (int attempt = 0;; ++attempt) {
+    file.reset(calls_.createFile(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                 OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (file.is_valid() || attempt == 40 || FileStatusOf(::GetLastError()) != FileStatus::InUse) break;
+    ::Sleep(50);
+  }
+  // The log is often written as SYSTEM, into a folder others may write to:
+  // a link there could lead the line into any file.
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file.is_valid() || !::GetFileInformationByHandle(file.get(), &info) || info.nNumberOfLinks != 1 ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return false;
+  }
+  const std::wstring text = line + L"\r\n";
+  const int count = static_cast<int>(text.size());
+  // Three bytes at most for each UTF-16 unit, and the mark.
+  const std::unique_ptr<char[]> bytes(new char[3 * text.size() + 3]);
+  LARGE_INTEGER size{};
+  int n = ::GetFileSizeEx(file.get(), &size) && size.QuadPart == 0 ? 3 : 0;
+  bytes[0] = '\xEF';
+  bytes[1] = '\xBB';
+  bytes[2] = '\xBF';
+  n += ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), count, bytes.get() + n, 3 * count, nullptr, nullptr);
+  DWORD written = 0;
+  return ::WriteFile(file.get(), bytes.get(), static_cast<DWORD>(n), &written, nullptr) && written == DWORD(n);
+}
+
+}  // namespace kolvane::win32

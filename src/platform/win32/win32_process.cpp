@@ -1,0 +1,223 @@
+#include "platform/win32/win32_platform.h"
+
+#include <tlhelp32.h>
+
+#include "platform/win32/loaded_function.h"
+#include "platform/win32/program_image.h"
+#include "platform/win32/unattended.h"
+#include "platform/win32/win32_common.h"
+
+namespace kolvane::win32 {
+namespace {
+
+// Runs a query that fills a buffer and returns the count written or, when
+// the buffer is too small, the size needed (terminator included) or, as
+// GetModuleFileNameW does, the buffer's own size: the buffer then grows to
+// the larger of that count and twice its size. One function for every
+// query, each a plain function of the calls.
+using Query = DWORD (*)(const ProcessCalls& calls, wchar_t* buffer, DWORD size);
+std::wstring QueryText(const ProcessCalls& calls, Query query) {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD count = query(calls, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (count == 0) return {};
+    if (count < buffer.size()) {
+      buffer.resize(count);
+      return buffer;
+    }
+    buffer.resize(count > 2 * buffer.size() ? count : 2 * buffer.size());
+  }
+}
+
+}  // namespace
+
+std::wstring Win32Process::WindowsDirectory() {
+  return QueryText(calls_, [](const ProcessCalls&, wchar_t* buffer, DWORD size) {
+    return static_cast<DWORD>(::GetWindowsDirectoryW(buffer, size));
+  });
+}
+
+std::wstring Win32Process::SystemDirectory() {
+  return QueryText(calls_, [](const ProcessCalls&, wchar_t* buffer, DWORD size) {
+    return static_cast<DWORD>(::GetSystemDirectoryW(buffer, size));
+  });
+}
+
+std::wstring Win32Process::CurrentDirectory() {
+  return QueryText(
+      calls_, [](const ProcessCalls&, wchar_t* buffer, DWORD size) { return ::GetCurrentDirectoryW(size, buffer); });
+}
+
+std::wstring Win32Process::ModuleFileName() {
+  return QueryText(calls_, [](const ProcessCalls& calls, wchar_t* buffer, DWORD size) {
+    return calls.getModuleFileName(nullptr, buffer, size);
+  });
+}
+
+std::wstring Win32Process::ComputerName() {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+  return ::GetComputerNameW(name, &size) ? std::wstring(name, size) : std::wstring();
+}
+
+LocalTime Win32Process::Now() {
+  SYSTEMTIME t{};
+  ::GetLocalTime(&t);
+  // Local time is UTC minus the bias in force.
+  TIME_ZONE_INFORMATION zone{};
+  const DWORD kind = ::GetTimeZoneInformation(&zone);
+  const LONG bias = zone.Bias + (kind == TIME_ZONE_ID_DAYLIGHT   ? zone.DaylightBias
+                                 : kind == TIME_ZONE_ID_STANDARD ? zone.StandardBias
+                                                                 : 0);
+  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, static_cast<int>(-bias)};
+}
+
+bool Win32Process::EndProcessesRunning(const std::wstring& image) {
+  // A threat running as SYSTEM opens to an administrator only with the
+  // debug privilege (SYSTEM itself holds it).
+  EnablePrivilege(SE_DEBUG_NAME);
+  // The program file of another process as the system names it (a 32-bit
+  // caller sees a 64-bit program's System32). Vista and later tell it and
+  // can ask less of the process than XP could; on XP a process's first
+  // module is its program file.
+  using QueryFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
+  const auto query = LoadedFunction<QueryFn>(L"kernel32.dll", "QueryFullProcessImageNameW");
+  const DWORD access = (query != nullptr ? 0x1000 /* PROCESS_QUERY_LIMITED_INFORMATION */ : PROCESS_QUERY_INFORMATION) |
+                       PROCESS_TERMINATE | SYNCHRONIZE;
+  ScopedFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot.is_valid()) return false;
+  const wchar_t* name = image.c_str() + (image.rfind(L'\\') + 1);
+  bool all = true;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
+    const DWORD pid = entry.th32ProcessID;
+    if (pid == ::GetCurrentProcessId() || !SameName(entry.szExeFile, name)) continue;
+    ScopedKernelHandle process(::OpenProcess(access, FALSE, pid));
+    MODULEENTRY32W module{};
+    module.dwSize = sizeof(module);
+    DWORD size = MAX_PATH;
+    bool named = false;
+    if (query != nullptr) {
+      named = process.is_valid() && query(process.get(), 0, module.szExePath, &size);
+    } else {
+      ScopedFileHandle modules(::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid));
+      named = modules.is_valid() && ::Module32FirstW(modules.get(), &module);
+    }
+    if (named && !SameName(module.szExePath, image.c_str())) continue;
+    // Windows keeps the file of a process that is ending until it has
+    // ended: the deletion that follows must wait for that.
+    all = named && process.is_valid() && calls_.terminateProcess(process.get(), 1) &&
+          calls_.waitForSingleObject(process.get(), 5000) == WAIT_OBJECT_0 && all;
+  }
+  return all;
+}
+
+bool Win32Process::ScreenSeen() {
+  // Only a window station marked visible has a screen anybody sees; one
+  // whose flags cannot be read is taken to have one, as before.
+  // (Both are in user32 on every Windows; looked up by name, they keep the
+  // import table within the page it fills.)
+  using StationFn = HWINSTA(WINAPI*)();
+  using FlagsFn = BOOL(WINAPI*)(HANDLE, int, PVOID, DWORD, LPDWORD);
+  const auto station = LoadedFunction<StationFn>(L"user32.dll", "GetProcessWindowStation");
+  const auto read = LoadedFunction<FlagsFn>(L"user32.dll", "GetUserObjectInformationW");
+  USEROBJECTFLAGS flags{};
+  return station == nullptr || read == nullptr || !read(station(), UOI_FLAGS, &flags, sizeof(flags), nullptr) ||
+         (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+bool Win32Process::LockMachine(unsigned seconds) {
+  // One lock for every session: a start-up script, a deployment tool and a
+  // user may all run the program at once. Only administrators and the
+  // system may make a global object, and only their runs can change the
+  // machine; a run that cannot have the lock at all goes on without it.
+  lock_.reset(::CreateMutexW(nullptr, FALSE, L"Global\\KolvaneBackdoorHeliosB"));
+  if (!lock_.is_valid()) return true;
+  // A run that ended while it had the lock left nothing half done that the
+  // next could not finish.
+  const DWORD waited = ::WaitForSingleObject(lock_.get(), seconds * 1000);
+  if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return true;
+  lock_.reset();
+  return false;
+}
+
+void Win32Process::UnlockMachine() {
+  if (lock_.is_valid()) ::ReleaseMutex(lock_.get());
+  lock_.reset();
+}
+
+void Win32Process::SetUnattended() {
+  g_unattended = true;
+  // Nor may the system ask about a missing disk or a crash.
+  ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+}
+
+bool Win32Process::Is64BitWindows() {
+  using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+  const auto isWow64Process = LoadedFunction<IsWow64ProcessFn>(L"kernel32.dll", "IsWow64Process");
+  BOOL wow64 = FALSE;
+  return isWow64Process != nullptr && isWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+}
+
+std::wstring Win32Process::CommandLine() {
+  const wchar_t* line = ::GetCommandLineW();
+  return line == nullptr ? std::wstring() : std::wstring(line);
+}
+
+Elevation Win32Process::ElevationState() {
+  ScopedKernelHandle token;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.receive())) return Elevation::Elevated;
+  // Before Vista these queries fail: there is nothing to elevate to.
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  if (!::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &size) ||
+      elevation.TokenIsElevated != 0) {
+    return Elevation::Elevated;
+  }
+  // A limited token means UAC is on and the user can approve elevation; a
+  // standard user's default token can still be elevated with an
+  // administrator's credentials while UAC is on.
+  TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+  if (!::GetTokenInformation(token.get(), TokenElevationType, &type, sizeof(type), &size)) return Elevation::Elevated;
+  if (type == TokenElevationTypeLimited) return Elevation::CanBeElevated;
+  ScopedRegKey policies;
+  DWORD enableLua = 0;
+  DWORD valueType = 0;
+  DWORD bytes = sizeof(enableLua);
+  const bool uac =
+      ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System", 0,
+                      KEY_QUERY_VALUE, policies.receive()) == ERROR_SUCCESS &&
+      ::RegQueryValueExW(policies.get(), L"EnableLUA", nullptr, &valueType, reinterpret_cast<BYTE*>(&enableLua),
+                         &bytes) == ERROR_SUCCESS &&
+      valueType == REG_DWORD && enableLua != 0;
+  return uac ? Elevation::CanBeElevated : Elevation::Elevated;
+}
+
+RelaunchResult Win32Process::RelaunchElevated(const std::wstring& arguments) {
+  // The program that runs, not whatever its path holds by now: its file is
+  // checked and held, so that nobody can replace it, until the system has
+  // started it.
+  const std::wstring self = ModuleFileName();
+  const ScopedFileHandle held = OpenCheckedProgramFile(self.c_str());
+  if (!held.is_valid()) return RelaunchResult::Failed;
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  info.lpVerb = L"runas";
+  info.lpFile = self.c_str();
+  info.lpParameters = arguments.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  using ShellExecuteExFn = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+  const ShellExecuteExFn shellExecuteEx = calls_.shellExecuteEx != nullptr
+                                              ? calls_.shellExecuteEx
+                                              : Function<ShellExecuteExFn>(L"shell32.dll", "ShellExecuteExW");
+  if (shellExecuteEx == nullptr) return RelaunchResult::Failed;
+  EnterApartmentOnce();
+  if (shellExecuteEx(&info)) return RelaunchResult::Started;
+  return ::GetLastError() == ERROR_CANCELLED ? RelaunchResult::Declined : RelaunchResult::Failed;
+}
+
+void Win32Process::EndProcess(int exitCode) { ::ExitProcess(static_cast<UINT>(exitCode)); }
+
+}  // namespace kolvane::win32

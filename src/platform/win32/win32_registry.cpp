@@ -1,0 +1,71 @@
+#include "platform/win32/win32_platform.h"
+
+namespace kolvane::win32 {
+namespace {
+
+RegStatus StatusOf(LONG result) {
+  switch (result) {
+    case ERROR_SUCCESS:
+      return RegStatus::Ok;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return RegStatus::NotFound;
+    case ERROR_ACCESS_DENIED:
+      return RegStatus::AccessDenied;
+    default:
+      return RegStatus::Failed;
+  }
+}
+
+// The 64-bit view is asked for by a flag on each open; 32-bit Windows has
+// one view and ignores the flag.
+REGSAM ViewOf(RegRoot root) { return root == RegRoot::LocalMachine64 ? KEY_WOW64_64KEY : 0; }
+
+class Win32Key : public RegistryKey {
+ public:
+  explicit Win32Key(ScopedRegKey key) : key_(std::move(key)) {}
+
+  RegStatus SetString(const std::wstring& valueName, const std::wstring& data) override {
+    const DWORD bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
+    return StatusOf(
+        ::RegSetValueExW(key_.get(), valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()), bytes));
+  }
+
+  RegStatus DeleteValue(const std::wstring& valueName) override {
+    return StatusOf(::RegDeleteValueW(key_.get(), valueName.c_str()));
+  }
+
+ private:
+  ScopedRegKey key_;
+};
+
+OpenedKey Wrap(LONG result, ScopedRegKey key) {
+  if (result != ERROR_SUCCESS) return {StatusOf(result), nullptr};
+  return {RegStatus::Ok, std::make_unique<Win32Key>(std::move(key))};
+}
+
+}  // namespace
+
+OpenedKey Win32Registry::Open(RegRoot root, const std::wstring& subKey) {
+  ScopedRegKey key;
+  const LONG result =
+      ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_SET_VALUE | ViewOf(root), key.receive());
+  return Wrap(result, std::move(key));
+}
+
+RegStatus Win32Registry::QueryValue(RegRoot root, const std::wstring& subKey, const std::wstring& valueName) {
+  ScopedRegKey key;
+  const LONG opened =
+      ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_QUERY_VALUE | ViewOf(root), key.receive());
+  if (opened != ERROR_SUCCESS) return StatusOf(opened);
+  return StatusOf(::RegQueryValueExW(key.get(), valueName.c_str(), nullptr, nullptr, nullptr, nullptr));
+}
+
+OpenedKey Win32Registry::Create(RegRoot root, const std::wstring& subKey) {
+  ScopedRegKey key;
+  const LONG result = ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                        KEY_SET_VALUE | ViewOf(root), nullptr, key.receive(), nullptr);
+  return Wrap(result, std::move(key));
+}
+
+}  // namespace kolvane::win32
