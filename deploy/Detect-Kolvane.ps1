@@ -4,16 +4,39 @@
 # exits with 0 and writes something to standard output. Here "installed"
 # means: nothing of Backdoor.Helios.B is left on this machine. Anything
 # else (the program not copied yet, the backdoor found, a place the program
-# could not look at) writes nothing, so the deployment runs the removal.
+# could not look at, a program that is not the release) writes nothing, so
+# the deployment runs the removal.
+#
+# It runs as SYSTEM at every evaluation, so it runs the program only from
+# where only administrators can write, and only when the program is the
+# release: its SHA-256 is the one scripts/sign writes below (the release's
+# SHA256SUMS line), or, in a copy of this script that carries none, its
+# Authenticode signature is valid.
 #
 # The program is a Windows (GUI) program: PowerShell does not wait for one
 # started with & and sets no $LASTEXITCODE, so it is started with
-# Start-Process -Wait -PassThru.
+# Start-Process -Wait -PassThru. Written for PowerShell 2.0 and later.
 param(
-  [string]$Program = (Join-Path $env:ProgramData 'Kolvane\KolvaneBackdoorHeliosB.exe')
+  [string]$Program = (Join-Path $env:SystemDrive 'Program Files\Kolvane\KolvaneBackdoorHeliosB.exe')
 )
 
+# The release's SHA-256, written here by scripts/sign before it signs this script.
+$ReleaseSha256 = ''
+
 if (-not (Test-Path -LiteralPath $Program -PathType Leaf)) {
+  exit 0
+}
+if ($ReleaseSha256) {
+  $stream = [System.IO.File]::OpenRead($Program)
+  try {
+    $hash = [System.Security.Cryptography.SHA256]::Create().ComputeHash($stream)
+  } finally {
+    $stream.Close()
+  }
+  if ((($hash | ForEach-Object { $_.ToString('x2') }) -join '') -ne $ReleaseSha256.ToLower()) {
+    exit 0
+  }
+} elseif ((Get-AuthenticodeSignature -FilePath $Program).Status -ne 'Valid') {
   exit 0
 }
 $scan = Start-Process -FilePath $Program -ArgumentList '/scan' -Wait -PassThru -WindowStyle Hidden

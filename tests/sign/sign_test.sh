@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# scripts/sign with throwaway certificates made here: a good signature that
-# verifies, SHA256SUMS, the signature as the only difference from the
-# reproducible build, and each kind of bad input refused with its message
-# and nothing written. Leaves the signed program in build/sign-test/out for
+# scripts/sign with throwaway certificates made here, from a PFX and from a
+# throwaway SoftHSM2 token: a good signature that verifies, the signed
+# detection script, SHA256SUMS, the dual SHA-1 and SHA-256 signature, the
+# signature as the only difference from the reproducible build, and each
+# kind of bad input refused with its message and nothing written. Leaves the signed program in build/sign-test/out for
 # the test command to run under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -29,38 +30,101 @@ certificate() { # certificate NAME EXTENDED_KEY_USAGE
 }
 certificate signer codeSigning
 certificate web serverAuth
+openssl pkcs12 -export -inkey "$work/signer.key" -in "$work/signer.pem" -out "$work/nopass.pfx" -passout pass:
 head -c 3000 /dev/urandom >"$work/garbage.pfx"
 mkdir "$work/folder.pfx"
 touch "$work/a-file"
 
-out=$work/out
-KOLVANE_PFX_PASSWORD=rahasia-uji scripts/sign "$work/signer.pfx" "$out" >"$work/sign.log" 2>&1 ||
-  { cat "$work/sign.log"; echo "FAILED: signing with a good certificate"; exit 1; }
-cat "$work/sign.log"
-exe=$out/KolvaneBackdoorHeliosB.exe
-verify() { osslsigncode verify -CAfile "$work/signer.pem" -in "$exe" >"$work/verify.log" 2>&1; }
-check "the signature verifies against the certificate" verify
-check "SHA256SUMS matches" bash -c "cd '$out' && sha256sum --quiet -c SHA256SUMS"
-check "OUT_DIR holds the program and SHA256SUMS only" \
-  test "$(ls "$out" | tr '\n' ' ')" = "KolvaneBackdoorHeliosB.exe SHA256SUMS "
-osslsigncode remove-signature -in "$exe" -out "$work/stripped.exe" >/dev/null 2>&1
-check "without its signature it is the reproducible build, byte for byte" \
-  cmp -s "$work/stripped.exe" build/windows/bin/KolvaneBackdoorHeliosB.exe
+# A throwaway token, as a hardware token or an HSM would hold the keys:
+# "code-signing" with its certificate, "web" with a certificate not for
+# code signing, "bare" with only its key.
+export SOFTHSM2_CONF=$work/softhsm2.conf
+mkdir "$work/tokens"
+echo "directories.tokendir = $PWD/$work/tokens" >"$SOFTHSM2_CONF"
+module=$(compgen -G '/usr/lib/softhsm/libsofthsm2.so' || compgen -G '/usr/lib/*/softhsm/libsofthsm2.so' | head -n 1)
+softhsm2-util --init-token --free --label Signer --pin 4321 --so-pin 87654321 >/dev/null
+on_token() { # on_token LABEL KEY CERTIFICATE|-
+  openssl pkcs8 -topk8 -nocrypt -in "$2" -outform DER -out "$work/token.der"
+  pkcs11-tool --module "$module" --token-label Signer --login --pin 4321 --write-object "$work/token.der" \
+    --type privkey --label "$1" --id "$(printf '%s' "$1" | od -An -tx1 | tr -d ' \n')" >/dev/null 2>&1
+  [ "$3" = - ] && return
+  openssl x509 -in "$3" -outform DER -out "$work/token.der"
+  pkcs11-tool --module "$module" --token-label Signer --login --pin 4321 --write-object "$work/token.der" \
+    --type cert --label "$1" --id "$(printf '%s' "$1" | od -An -tx1 | tr -d ' \n')" >/dev/null 2>&1
+}
+on_token code-signing "$work/signer.key" "$work/signer.pem"
+on_token web "$work/web.key" "$work/web.pem"
+on_token bare "$work/signer.key" -
+token='pkcs11:token=Signer;object=code-signing'
+
+built=build/windows/bin/KolvaneBackdoorHeliosB.exe
+# signs NAME ENV... -- SOURCE: a good signing into $work/NAME
+signs() {
+  local name=$1
+  shift
+  local assignments=()
+  while [ "$1" != -- ]; do
+    assignments+=("$1")
+    shift
+  done
+  env -u KOLVANE_PFX_PASSWORD -u KOLVANE_PKCS11_PIN "${assignments[@]}" scripts/sign "$2" "$work/$name" \
+    >"$work/$name.log" 2>&1 || { cat "$work/$name.log"; echo "FAILED: signing ($name)"; exit 1; }
+}
+verify() { osslsigncode verify -CAfile "$work/signer.pem" -in "$1" >"$work/verify.log" 2>&1; }
+stripped_is_built() {
+  rm -f "$work/stripped.exe"
+  osslsigncode remove-signature -in "$1" -out "$work/stripped.exe" >/dev/null 2>&1 && cmp -s "$work/stripped.exe" "$built"
+}
+signs out KOLVANE_PFX_PASSWORD=rahasia-uji -- "$work/signer.pfx"
+signs token KOLVANE_PKCS11_MODULE="$module" KOLVANE_PKCS11_PIN=4321 -- "$token"
+signs chain KOLVANE_PKCS11_MODULE="$module" KOLVANE_PKCS11_PIN=4321 KOLVANE_SIGN_CERTS="$work/signer.pem" -- \
+  'pkcs11:token=Signer;object=bare'
+signs dual KOLVANE_PFX_PASSWORD=rahasia-uji KOLVANE_SIGN_SHA1=1 -- "$work/signer.pfx"
+signs nopass KOLVANE_PFX_PASSWORD= -- "$work/nopass.pfx"
+cat "$work/out.log"
+for name in out token chain nopass; do
+  exe=$work/$name/KolvaneBackdoorHeliosB.exe
+  check "$name: the signature verifies against the certificate" verify "$exe"
+  check "$name: without its signature it is the reproducible build, byte for byte" stripped_is_built "$exe"
+  check "$name: OUT_DIR holds the program, the detection script and SHA256SUMS" \
+    test "$(ls "$work/$name" | tr '\n' ' ')" = "Detect-Kolvane.ps1 KolvaneBackdoorHeliosB.exe SHA256SUMS "
+  check "$name: the detection script is signed" verify "$work/$name/Detect-Kolvane.ps1"
+  check "$name: the detection script runs only the program with this SHA-256" \
+    grep -qx "\$ReleaseSha256 = '$(sha256sum "$exe" | cut -d ' ' -f 1)'" "$work/$name/Detect-Kolvane.ps1"
+  check "$name: SHA256SUMS covers both" bash -c "cd '$work/$name' && [ \$(wc -l <SHA256SUMS) = 2 ] && sha256sum --quiet -c SHA256SUMS"
+done
+verify "$work/dual/KolvaneBackdoorHeliosB.exe"
+check "dual: two signatures, SHA-1 first, both verify" bash -c \
+  "grep -E '^Message digest algorithm  :' '$work/verify.log' | awk '{print \$NF}' | tr '\n' ' ' | grep -qx 'SHA1 SHA256 ' &&
+   grep -q 'Number of verified signatures: 2' '$work/verify.log'"
+check "dual: without both signatures it is the reproducible build" stripped_is_built "$work/dual/KolvaneBackdoorHeliosB.exe"
 check "without a time-stamp server the script says how long the signature lasts" \
-  grep -q 'valid only while the certificate is' "$work/sign.log"
-echo "a signature adds $(($(stat -c %s "$exe") - $(stat -c %s build/windows/bin/KolvaneBackdoorHeliosB.exe))) bytes" \
+  grep -q 'valid only while the certificate is' "$work/out.log"
+echo "a signature adds $(($(stat -c %s "$work/out/KolvaneBackdoorHeliosB.exe") - $(stat -c %s "$built"))) bytes" \
   "(one self-signed RSA-2048 certificate, no time-stamp)"
 
-# Bad input: description | PFX | password (unset: -) | OUT_DIR | message
-while IFS='|' read -r what pfx password dir message; do
+# An osslsigncode that changes a byte of the program besides signing it:
+# the script must see that the signed file is more than the build and a
+# signature, and write nothing.
+mkdir -p "$work/tamper"
+cat >"$work/tamper/osslsigncode" <<TAMPER
+#!/usr/bin/env bash
+$(command -v osslsigncode) "\$@" || exit
+[ "\$1" = sign ] || exit 0
+while [ \$# -gt 0 ]; do [ "\$1" = -out ] && out=\$2; shift; done
+case \$out in *.exe) printf 'X' | dd of="\$out" bs=1 seek=80 conv=notrunc status=none ;; esac
+TAMPER
+chmod +x "$work/tamper/osslsigncode"
+
+# Bad input: description | environment (NAME=VALUE ...; - for none) | PFX or URI | OUT_DIR | message
+pfx="KOLVANE_PFX_PASSWORD=rahasia-uji"
+hsm="KOLVANE_PKCS11_MODULE=$module KOLVANE_PKCS11_PIN=4321"
+while IFS='|' read -r what environment source dir message; do
   rm -rf "$work/bad-out"
-  if [ "$password" = - ]; then
-    status=0
-    env -u KOLVANE_PFX_PASSWORD scripts/sign "$pfx" "$dir" >"$work/bad.log" 2>&1 || status=$?
-  else
-    status=0
-    KOLVANE_PFX_PASSWORD=$password scripts/sign "$pfx" "$dir" >"$work/bad.log" 2>&1 || status=$?
-  fi
+  read -ra assignments <<<"${environment/#-/}"
+  status=0
+  env -u KOLVANE_PFX_PASSWORD -u KOLVANE_PKCS11_PIN -u KOLVANE_PKCS11_MODULE "${assignments[@]}" \
+    scripts/sign "$source" "$dir" >"$work/bad.log" 2>&1 || status=$?
   written=$(ls -A "$work/bad-out" 2>/dev/null || true)
   if [ "$status" -ne 0 ] && grep -qF -- "$message" "$work/bad.log" && [ -z "$written" ]; then
     echo "ok: $what"
@@ -71,13 +135,25 @@ while IFS='|' read -r what pfx password dir message; do
     failures=$((failures + 1))
   fi
 done <<TABLE
-a missing PFX|$work/none.pfx|rahasia-uji|$work/bad-out|no such file
-a PFX that cannot be read|$work/folder.pfx|rahasia-uji|$work/bad-out|cannot be read
-a file that is no PKCS#12|$work/garbage.pfx|rahasia-uji|$work/bad-out|wrong password, or not a PKCS#12 file
-a wrong password|$work/signer.pfx|salah|$work/bad-out|wrong password, or not a PKCS#12 file
-no password given|$work/signer.pfx|-|$work/bad-out|KOLVANE_PFX_PASSWORD is not set
-a certificate not for code signing|$work/web.pfx|rahasia-uji|$work/bad-out|not for code signing
-an OUT_DIR that cannot be written|$work/signer.pfx|rahasia-uji|$work/a-file/bad-out|cannot be written
+a missing PFX|$pfx|$work/none.pfx|$work/bad-out|no such file
+a PFX that cannot be read|$pfx|$work/folder.pfx|$work/bad-out|cannot be read
+a file that is no PKCS#12|$pfx|$work/garbage.pfx|$work/bad-out|wrong password, or not a PKCS#12 file
+a wrong password|KOLVANE_PFX_PASSWORD=salah|$work/signer.pfx|$work/bad-out|wrong password, or not a PKCS#12 file
+no password given|-|$work/signer.pfx|$work/bad-out|KOLVANE_PFX_PASSWORD is not set
+a certificate not for code signing|$pfx|$work/web.pfx|$work/bad-out|not for code signing
+an OUT_DIR that cannot be written|$pfx|$work/signer.pfx|$work/a-file/bad-out|cannot be written
+a signed file that is more than the build and a signature|$pfx PATH=$PWD/$work/tamper:$PATH|$work/signer.pfx|$work/bad-out|differs from the build by more than its signature
+a PKCS#11 module that does not load|KOLVANE_PKCS11_MODULE=$work/signer.pem KOLVANE_PKCS11_PIN=4321|$token|$work/bad-out|the PKCS#11 module does not load
+no PKCS#11 module named|KOLVANE_PKCS11_PIN=4321|$token|$work/bad-out|KOLVANE_PKCS11_MODULE is not set
+no PIN given|KOLVANE_PKCS11_MODULE=$module|$token|$work/bad-out|KOLVANE_PKCS11_PIN is not set
+a token that is not there|$hsm|pkcs11:token=Elsewhere;object=code-signing|$work/bad-out|no token "Elsewhere" is present
+a key that is not on the token|$hsm KOLVANE_SIGN_CERTS=$work/signer.pem|pkcs11:token=Signer;object=missing|$work/bad-out|no key "missing" on the token
+a certificate that is not on the token|$hsm|pkcs11:token=Signer;object=bare|$work/bad-out|no certificate "bare" on the token
+a wrong PIN|KOLVANE_PKCS11_MODULE=$module KOLVANE_PKCS11_PIN=1111|$token|$work/bad-out|the token refused the PIN
+a malformed URI|$hsm|pkcs11:token=Signer;object|$work/bad-out|not a PKCS#11 URI
+a URI that names no key|$hsm|pkcs11:token=Signer|$work/bad-out|its object=... attribute is missing
+a PIN in the URI|$hsm|pkcs11:token=Signer;object=code-signing;pin-value=4321|$work/bad-out|the PIN goes in KOLVANE_PKCS11_PIN
+a token certificate not for code signing|$hsm|pkcs11:token=Signer;object=web|$work/bad-out|not for code signing
 TABLE
 
 echo "signing: $passes passed, $failures failed"
