@@ -53,6 +53,37 @@ void __throw_invalid_argument(const char*) { Fatal(kolvane::text::InternalError)
 
 extern "C" void __cxa_pure_virtual() { Fatal(kolvane::text::InternalError); }
 
+// The three C library functions that libstdc++'s strings call, here so that
+// the program imports no C runtime DLL at all. Written as plain loops, which
+// the compiler must not turn back into calls of themselves.
+#define KOLVANE_PLAIN_LOOP __attribute__((optimize("no-tree-loop-distribute-patterns")))
+
+extern "C" KOLVANE_PLAIN_LOOP int memcmp(const void* a, const void* b, std::size_t n) {
+  const auto* x = static_cast<const unsigned char*>(a);
+  const auto* y = static_cast<const unsigned char*>(b);
+  for (; n != 0; --n, ++x, ++y) {
+    if (*x != *y) return *x < *y ? -1 : 1;
+  }
+  return 0;
+}
+
+extern "C" KOLVANE_PLAIN_LOOP void* memmove(void* to, const void* from, std::size_t n) {
+  auto* d = static_cast<unsigned char*>(to);
+  const auto* s = static_cast<const unsigned char*>(from);
+  if (d < s) {
+    while (n-- != 0) *d++ = *s++;
+  } else {
+    while (n-- != 0) d[n] = s[n];
+  }
+  return to;
+}
+
+extern "C" KOLVANE_PLAIN_LOOP std::size_t wcslen(const wchar_t* text) {
+  std::size_t n = 0;
+  while (text[n] != L'\0') ++n;
+  return n;
+}
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show);
 
 using Constructor = void (*)();
