@@ -1,6 +1,6 @@
 #include "app/command_mode.h"
 
-#include "app/texts.h"
+#include "app/module1.h"
 
 namespace kolvane {
 namespace {
@@ -16,22 +16,6 @@ void AppendNumber(std::wstring& text, unsigned value, unsigned width = 1) {
   while (n > 0) text += digits[--n];
 }
 
-// What one run found and did: the outcome word, the description, the code.
-struct Outcome {
-  const char* word = text::WordClean;
-  std::wstring what;
-  int code = exit_code::Success;
-
-  // Ends the description with a refusal, or a place that could not be
-  // looked at, and the names that follow.
-  void Fail(const char* outcomeWord, const char* reason) {
-    word = outcomeWord;
-    if (!what.empty()) what += L"; ";
-    text::Append(what, reason);
-    code = exit_code::AccessDenied;
-  }
-};
-
 // /scan: the file or a start-up value of the threat, in either half.
 Outcome Scan(Eradication& e) {
   Outcome out;
@@ -39,14 +23,14 @@ Outcome Scan(Eradication& e) {
   const unsigned found = e.FindThreat(&unexamined);
   const StartupValues values = e.FindStartupValues();
   if (found != 0 || values.Any(RegStatus::Ok)) {
-    out.word = text::WordFound;
+    out.word = Word::Found;
     text::Append(out.what, text::RunFound);
     e.AppendRealFiles(found, L" ", out.what);
     e.AppendValues(values, false, L" ", out.what);
     out.code = exit_code::Found;
   } else if (unexamined != 0 || !values.AllGone()) {
     // A file or a key that refuses to be looked at: nothing can be said.
-    out.Fail(text::WordUnexamined, text::RunUnexamined);
+    out.Fail(Word::Unexamined, text::RunUnexamined);
     e.AppendRealFiles(unexamined, L" ", out.what);
     e.AppendValues(values, true, L" ", out.what);
   } else {
@@ -64,7 +48,7 @@ Outcome Basmi(Eradication& e) {
   unsigned unexamined = 0;
   const unsigned found = e.FindThreat(&unexamined);
   if (unexamined != 0) {
-    out.Fail(text::WordUnexamined, text::RunUnexamined);
+    out.Fail(Word::Unexamined, text::RunUnexamined);
     e.AppendRealFiles(unexamined, L" ", out.what);
     return out;
   }
@@ -81,78 +65,132 @@ Outcome Basmi(Eradication& e) {
     // lies there cannot be said.
     if (outcome == FileOutcome::NotThreat) unexamined |= 1u << i;
   }
-  text::Append(out.what, text::RunFound);
-  e.AppendRealFiles(found, L" ", out.what);
   if ((refused | unexamined) != 0) {
     // Nothing more is changed: a later run finds everything as it was.
+    text::Append(out.what, text::RunFound);
+    e.AppendRealFiles(found, L" ", out.what);
     if (refused != 0) {
-      out.Fail(text::WordRefused, text::RunRefused);
+      out.Fail(Word::Refused, text::RunRefused);
       e.AppendRealFiles(refused, L" ", out.what);
     }
     if (unexamined != 0) {
-      out.Fail(text::WordUnexamined, text::RunUnexamined);
+      out.Fail(Word::Unexamined, text::RunUnexamined);
       e.AppendRealFiles(unexamined, L" ", out.what);
     }
     return out;
   }
-  const StartupValues removal = e.RemoveStartupValues();
-  e.AppendValues(removal, false, L" ", out.what);
-  if (found == 0 && !removal.Any(RegStatus::Ok)) out.what.clear();
-  if (!removal.AllGone()) {
-    if (found != 0) text::Append(out.what, pending != 0 ? text::RunFileAtRestart : text::RunFileRemoved);
-    out.Fail(text::WordRefused, text::RunRefused);
-    e.AppendValues(removal, true, L" ", out.what);
-    return out;
+  if (out.Removal(e, found, pending, 0, e.RemoveStartupValues())) {
+    // A copy an earlier arming left has nothing left to do.
+    e.RemoveCopy();
   }
-  if (out.what.empty()) {
-    text::Append(out.what, text::RunNotFound);
-    return out;
-  }
-  // A copy an earlier arming left has nothing left to do.
-  e.RemoveCopy();
-  out.word = text::WordRemoved;
-  if (pending != 0) {
-    out.word = text::WordRestart;
-    text::Append(out.what, text::RunFileAtRestart);
-    out.code = exit_code::RestartPending;
-  }
-  text::Append(out.what, found != 0 && pending == 0 ? text::RunRemovedNow : text::RunValuesGone);
-  return out;
-}
-
-Outcome Remove(Eradication& e) {
-  Outcome out;
-  const StartupValues removal = e.RemoveStartupValues();
-  if (!removal.AllGone()) {
-    out.Fail(text::WordRefused, text::RunRefused);
-    e.AppendValues(removal, true, L" ", out.what);
-    return out;
-  }
-  if (removal.Any(RegStatus::Ok)) out.word = text::WordRemoved;
-  text::Append(out.what, text::RunValuesRemoved);
   return out;
 }
 
 // /basmi and /remove, never while another run changes the machine.
 Outcome Change(Eradication& e, Switch which) {
   const MachineLock lock(e.platform().process);
-  if (lock.held()) return which == Switch::Basmi ? Basmi(e) : Remove(e);
-  // Another run has been changing the machine all this while.
+  if (lock.held() && which == Switch::Basmi) return Basmi(e);
   Outcome out;
-  out.Fail(text::WordUnexamined, text::RunBusy);
+  if (lock.held())
+    ValuesOutcome(e, e.RemoveStartupValues(), out);
+  else
+    // Another run has been changing the machine all this while.
+    out.Fail(Word::Unexamined, text::RunBusy);
   return out;
 }
 
+// The outcome words in the order of Word, and the kind of record each is:
+// information, warning, error.
+constexpr const char* kWords[] = {text::WordClean,   text::WordFound,   text::WordRemoved,
+                                  text::WordRestart, text::WordRefused, text::WordUnexamined};
+constexpr EventType kTypes[] = {EventType::Information, EventType::Warning, EventType::Information,
+                                EventType::Warning,     EventType::Error,   EventType::Error};
+
+// The event log's source, as the system finds its message file.
+constexpr wchar_t EventSourceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Kolvane";
+
 }  // namespace
 
-int RunSwitch(const SwitchRequest& request, Eradication& e) {
+bool Outcome::Removal(Eradication& e, unsigned found, unsigned pending, unsigned refused,
+                      const StartupValues& removal) {
+  text::Append(what, text::RunFound);
+  e.AppendRealFiles(found, L" ", what);
+  e.AppendValues(removal, false, L" ", what);
+  if (found == 0 && !removal.Any(RegStatus::Ok)) what.clear();
+  if (refused != 0 || !removal.AllGone()) {
+    if (found != 0 && refused == 0) text::Append(what, pending != 0 ? text::RunFileAtRestart : text::RunFileRemoved);
+    Fail(Word::Refused, text::RunRefused);
+    e.AppendRealFiles(refused, L" ", what);
+    e.AppendValues(removal, true, L" ", what);
+    return false;
+  }
+  if (what.empty()) {
+    text::Append(what, text::RunNotFound);
+    return false;
+  }
+  word = Word::Removed;
+  if (pending != 0) {
+    word = Word::Restart;
+    text::Append(what, text::RunFileAtRestart);
+    code = exit_code::RestartPending;
+  }
+  text::Append(what, found != 0 && pending == 0 ? text::RunRemovedNow : text::RunValuesGone);
+  return true;
+}
+
+void Outcome::Fail(Word outcomeWord, const char* reason) {
+  word = outcomeWord;
+  if (!what.empty()) what += L"; ";
+  text::Append(what, reason);
+  code = exit_code::AccessDenied;
+}
+
+const char* WordText(Word word) { return kWords[static_cast<int>(word)]; }
+
+void Record(Eradication& e, const wchar_t* step, const Outcome& out) {
   Platform& p = e.platform();
+  const std::wstring self = p.process.ModuleFileName();
+  // Refused without administrator rights: the record goes out all the same.
+  if (!self.empty() && !e.RunsFromCopy())
+    WriteRegString(p.registry, RegRoot::LocalMachine, EventSourceKey, L"EventMessageFile", self);
+  const std::wstring word = text::Wide(WordText(out.word));
+  std::wstring code;
+  AppendNumber(code, static_cast<unsigned>(out.code));
+  const wchar_t* const texts[4] = {step, word.c_str(), out.what.c_str(), code.c_str()};
+  const int index = static_cast<int>(out.word);
+  p.process.WriteEvent(index + 1, kTypes[index], texts);
+}
+
+void ValuesOutcome(Eradication& e, const StartupValues& removal, Outcome& out) {
+  if (!removal.AllGone()) {
+    out.Fail(Word::Refused, text::RunRefused);
+    e.AppendValues(removal, true, L" ", out.what);
+    return;
+  }
+  if (removal.Any(RegStatus::Ok)) out.word = Word::Removed;
+  text::Append(out.what, text::RunValuesRemoved);
+}
+
+int RunSwitch(SwitchLine line, const SwitchRequest& request, Eradication& e) {
+  Platform& p = e.platform();
+  if (line != SwitchLine::Valid) {
+    // Nothing is done, and the event log says why.
+    Outcome out;
+    out.Fail(Word::Unexamined, text::NeedsSwitch);
+    out.code = exit_code::InvalidParameter;
+    Record(e, text::CommandLineStep, out);
+    return out.code;
+  }
   if (request.which == Switch::Help) {
     // Nobody would ever close the box where nobody sees the screen.
     if (p.process.ScreenSeen()) p.dialogs.ShowMessage(text::Wide(text::Usage));
     return exit_code::Success;
   }
   const Outcome out = request.which == Switch::Scan ? Scan(e) : Change(e, request.which);
+  const wchar_t* const step = request.which == Switch::Scan    ? L"/scan"
+                              : request.which == Switch::Basmi ? L"/basmi"
+                                                               : L"/remove";
+  Record(e, step, out);
   // A log that cannot be written changes nothing of the run.
   if (request.logPath.empty()) return out.code;
   // One line a run, tab-separated, so that the lines of many machines in
@@ -163,20 +201,21 @@ int RunSwitch(const SwitchRequest& request, Eradication& e) {
   const int fields[] = {t.year, t.month, t.day, t.hour, t.minute, t.second, offset / 60, offset % 60};
   // Each number is followed by its separator: 2026-12-08 09:05:07+07:00
   const wchar_t separators[] = {L'-', L'-', L' ', L':', L':', t.utcOffsetMinutes < 0 ? L'-' : L'+', L':', L'\t'};
-  std::wstring line;
+  std::wstring entry;
   for (int i = 0; i < 8; ++i) {
-    AppendNumber(line, static_cast<unsigned>(fields[i]), i == 0 ? 4 : 2);
-    line += separators[i];
+    AppendNumber(entry, static_cast<unsigned>(fields[i]), i == 0 ? 4 : 2);
+    entry += separators[i];
   }
-  line += p.process.ComputerName();
-  line += L'\t';
-  line += request.which == Switch::Scan ? L"/scan\t" : request.which == Switch::Basmi ? L"/basmi\t" : L"/remove\t";
-  text::Append(line, out.word);
-  line += L'\t';
-  line += out.what;
-  line += L'\t';
-  AppendNumber(line, static_cast<unsigned>(out.code));
-  p.files.AppendLine(request.logPath, line);
+  entry += p.process.ComputerName();
+  entry += L'\t';
+  entry += step;
+  entry += L'\t';
+  text::Append(entry, WordText(out.word));
+  entry += L'\t';
+  entry += out.what;
+  entry += L'\t';
+  AppendNumber(entry, static_cast<unsigned>(out.code));
+  p.files.AppendLine(request.logPath, entry);
   return out.code;
 }
 

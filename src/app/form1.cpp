@@ -1,7 +1,5 @@
 #include "app/form1.h"
 
-#include <array>
-
 #include "app/command_line.h"
 #include "app/command_mode.h"
 #include "app/layout.h"
@@ -14,9 +12,9 @@ Form1::Form1(Platform platform, FormView& view) : p_(platform), view_(view) {}
 std::wstring Form1::AuthorName() const {
   // Built from character codes so that the name never stands in the binary
   // as one text.
-  constexpr std::array<int, 7> codes{72, 97, 114, 121, 111, 110, 111};
+  static constexpr unsigned char codes[] = {72, 97, 114, 121, 111, 110, 111};
   std::wstring name;
-  for (const int code : codes) name += static_cast<wchar_t>(code);
+  for (const unsigned char code : codes) name += static_cast<wchar_t>(code);
   return name;
 }
 
@@ -25,7 +23,7 @@ Form1::AfterLoad Form1::Form_Load() {
   SystemDir = p_.process.SystemDirectory();
   CurrentDir = p_.process.CurrentDirectory();
   view_.SetText(Control::Text1, WindowsDir);
-  Threat = HeliosB();
+  AssignHeliosB(Threat);
   view_.SetText(Control::Command2, text::Command2Prefix + Threat.ThreatName);
   view_.SetText(Control::Form1, text::CaptionPrefix + Threat.ThreatName);
   Infected = 0;
@@ -40,19 +38,16 @@ Form1::AfterLoad Form1::Form_Load() {
   const SwitchLine line = ParseSwitch(argumentText_, request);
   screenSeen_ = p_.process.ScreenSeen();
   if (line != SwitchLine::None || !screenSeen_) p_.process.SetUnattended();
-  if (line != SwitchLine::None) {
-    Eradication machine = Machine();
-    p_.process.EndProcess(line == SwitchLine::Valid ? RunSwitch(request, machine) : exit_code::InvalidParameter);
-    return AfterLoad::ProcessEnded;
-  }
   // Any other argument starts the purge, even "" that names no path.
-  if (!argumentText_.empty()) {
+  if (line == SwitchLine::None && !argumentText_.empty()) {
     Basmi();
     return AfterLoad::ProcessEnded;
   }
-  // Nobody would ever close the window: an unattended run needs a switch.
-  if (!screenSeen_) {
-    p_.process.EndProcess(exit_code::InvalidParameter);
+  // A script's switch line, or no argument where nobody would ever close
+  // the window.
+  if (line != SwitchLine::None || !screenSeen_) {
+    Eradication machine = Machine();
+    p_.process.EndProcess(RunSwitch(line, request, machine));
     return AfterLoad::ProcessEnded;
   }
   // The arming copies this very file, and the request for rights starts
@@ -110,7 +105,7 @@ void Form1::Command1_Click() {
 void Form1::Command2_Click() {
   if (countingDown_) return;
   if (Infected != 1) {
-    p_.dialogs.ShowMessage(text::Wide(text::ScanFirst));
+    Say(text::ScanFirst);
     return;
   }
   // A running threat could write its value back before the restart; it is
@@ -118,32 +113,41 @@ void Form1::Command2_Click() {
   // this program's half, or in the 64-bit half when only that one holds
   // it; it looks at the other half itself. No box waits for the user while
   // other runs are kept waiting.
-  ArmResult armed;
+  Outcome out;
   {
     const MachineLock lock(p_.process);
-    if (SaidBusy(lock)) return;
     Eradication machine = Machine();
-    const unsigned found = machine.FindThreat();
-    machine.EndRunningThreat(found);
-    armed = machine.Arm(machine.HalfAt(found == 2 ? 1 : 0));
+    if (!lock.held()) {
+      out.Fail(Word::Unexamined, text::Busy);
+    } else {
+      const unsigned found = machine.FindThreat();
+      machine.EndRunningThreat(found);
+      const ArmResult armed = machine.Arm(machine.HalfAt(found == 2 ? 1 : 0));
+      if (armed == ArmResult::Armed) {
+        // The restart finishes the removal.
+        out.word = Word::Restart;
+        text::Append(out.what, text::RunFound);
+        machine.AppendRealFiles(found, L" ", out.what);
+        out.what += L"; ";
+        text::Append(out.what, text::RestartSoon);
+        out.code = exit_code::RestartPending;
+      } else {
+        // What the box says of each failure, in the order of ArmResult.
+        static constexpr const char* kFailures[] = {nullptr, text::SelfPathUnknown, text::CopyFailed, text::ArmFailed};
+        out.Fail(Word::Refused, kFailures[static_cast<int>(armed)]);
+      }
+    }
+    Record(machine, text::Command2, out);
   }
-  switch (armed) {
-    case ArmResult::Armed:
-      break;
-    case ArmResult::SelfPathUnknown:
-      p_.dialogs.ShowMessage(text::Wide(text::SelfPathUnknown));
-      return;
-    case ArmResult::CopyFailed:
-      p_.dialogs.ShowMessage(text::Wide(text::CopyFailed));
-      return;
-    case ArmResult::Refused:
-      p_.dialogs.ShowMessage(text::Wide(text::ArmFailed));
-      return;
+  // The box of a failure says just what the record says.
+  if (out.code != exit_code::RestartPending) {
+    p_.dialogs.ShowMessage(out.what);
+    return;
   }
-  p_.dialogs.ShowMessage(text::Wide(text::RestartSoon));
+  Say(text::RestartSoon);
   countingDown_ = true;
   CountDown(10.0);
-  if (!p_.power.RequestRestart()) p_.dialogs.ShowMessage(text::Wide(text::RestartFailed));
+  if (!p_.power.RequestRestart()) Say(text::RestartFailed);
   countingDown_ = false;
 }
 
@@ -161,23 +165,27 @@ void Form1::Command3_Click() {
   if (countingDown_) return;
   Eradication machine = Machine();
   StartupValues removal;
+  Outcome out;
   {
     const MachineLock lock(p_.process);
-    if (SaidBusy(lock)) return;
-    removal = machine.RemoveStartupValues();
+    if (lock.held())
+      ValuesOutcome(machine, removal = machine.RemoveStartupValues(), out);
+    else
+      out.Fail(Word::Unexamined, text::Busy);
+  }
+  Record(machine, text::Command3, out);
+  // Another run kept the machine all the while: nothing was done.
+  if (out.word == Word::Unexamined) {
+    p_.dialogs.ShowMessage(out.what);
+    return;
   }
   if (removal.AllGone()) {
-    p_.dialogs.ShowMessage(text::Wide(text::RestoreDone));
+    Say(text::RestoreDone);
     return;
   }
   std::wstring failed = text::Wide(text::RestoreFailed);
   machine.AppendValues(removal, true, text::NewLine, failed);
   p_.dialogs.ShowMessage(failed);
-}
-
-bool Form1::SaidBusy(const MachineLock& lock) {
-  if (!lock.held()) p_.dialogs.ShowMessage(text::Wide(text::Busy));
-  return !lock.held();
 }
 
 RelaunchResult Form1::AskForRights() {
@@ -218,17 +226,21 @@ void Form1::Basmi() {
   // restart deletes, 5 something refused (or another run kept the machine).
   Eradication machine = Machine();
   std::wstring log = text::Wide(text::Busy);
-  int code = exit_code::AccessDenied;
+  Outcome out;
   {
     // The box below waits for the user: the lock is let go before it.
     const MachineLock lock(p_.process);
-    if (lock.held()) log = Purge(machine, rights, code);
+    if (lock.held())
+      log = Purge(machine, rights, out);
+    else
+      out.Fail(Word::Unexamined, text::Busy);
   }
+  Record(machine, text::PurgeStep, out);
   if (screenSeen_) p_.dialogs.ShowMessage(log);
-  p_.process.EndProcess(screenSeen_ ? 0 : code);
+  p_.process.EndProcess(screenSeen_ ? 0 : out.code);
 }
 
-std::wstring Form1::Purge(Eradication& machine, RelaunchResult rights, int& code) {
+std::wstring Form1::Purge(Eradication& machine, RelaunchResult rights, Outcome& out) {
   std::wstring log = text::Wide(text::LogHeader);
   log += text::NewLine;
   text::Append(log, text::LogRegistry);
@@ -236,12 +248,16 @@ std::wstring Form1::Purge(Eradication& machine, RelaunchResult rights, int& code
   const bool runValueGone = removal.RunValueDeleted();
   log += runValueGone ? text::Success : text::Failure;
   log += text::NewLine;
-  // A value that was not there is gone too; one that stays is refused.
-  bool refused = !removal.AllGone();
-  bool pending = false;
-  const auto count = [&](FileOutcome outcome) {
-    refused = refused || outcome == FileOutcome::Refused || outcome == FileOutcome::Failed;
-    pending = pending || outcome == FileOutcome::DeletedAtRestart;
+  // The halves whose threat file was there, is refused, waits for the
+  // restart; one bit each, as FindThreat gives them.
+  unsigned there = 0;
+  unsigned refused = 0;
+  unsigned pending = 0;
+  const auto count = [&](const Half* half, FileOutcome outcome) {
+    const unsigned bit = half == nullptr ? 0 : 1u << (half - &machine.HalfAt(0));
+    if (outcome != FileOutcome::NotThreat) there |= bit;
+    if (outcome == FileOutcome::Refused || outcome == FileOutcome::Failed) refused |= bit;
+    if (outcome == FileOutcome::DeletedAtRestart) pending |= bit;
     return outcome == FileOutcome::Deleted;
   };
 
@@ -249,14 +265,14 @@ std::wstring Form1::Purge(Eradication& machine, RelaunchResult rights, int& code
   // is left alone, whatever lies there.
   const Half* named = machine.HalfOf(CommandArg);
   const bool in64 = named != nullptr && named->root == RegRoot::LocalMachine64;
-  bool allDone = count(PurgeFile(machine, named, in64 ? named->shownFile : CommandArg, log)) && runValueGone;
+  bool allDone = count(named, PurgeFile(machine, named, in64 ? named->shownFile : CommandArg, log)) && runValueGone;
   // The threat's file in the other half of a 64-bit Windows goes too.
   if (named != nullptr) {
     const unsigned found = machine.FindThreat();
     for (std::size_t i = 0; i < machine.HalfCount(); ++i) {
       const Half& half = machine.HalfAt(i);
       if (&half != named && (found & (1u << i)) != 0)
-        allDone = count(PurgeFile(machine, &half, half.shownFile, log)) && allDone;
+        allDone = count(&half, PurgeFile(machine, &half, half.shownFile, log)) && allDone;
     }
   }
   // The Run value still starts this purge at the next logon.
@@ -266,12 +282,16 @@ std::wstring Form1::Purge(Eradication& machine, RelaunchResult rights, int& code
   }
   // The copy the arming made has done its work once nothing starts it.
   if (runValueGone) machine.RemoveCopy();
-  // A threat's file still there, and not for the restart to delete (the
-  // argument named no threat's place), is not gone either.
-  refused = refused || (!pending && machine.FindThreat() != 0);
-  code = refused ? exit_code::AccessDenied : pending ? exit_code::RestartPending : exit_code::Success;
+
+  // The record names the files where they really lie. A threat's file
+  // still there, and not for the restart to delete (the argument named no
+  // threat's place), is not gone either; a value that was not there is.
+  if (pending == 0) refused |= machine.FindThreat();
+  out.Removal(machine, there, pending, refused, removal);
   return log;
 }
+
+void Form1::Say(const char* message) { p_.dialogs.ShowMessage(text::Wide(message)); }
 
 std::wstring Form1::Command5Caption() { return HomePageHost; }
 

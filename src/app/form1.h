@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/command_mode.h"
 #include "app/eradication.h"
 #include "app/threat_profile.h"
 #include "platform/platform.h"
@@ -46,6 +47,8 @@ class Form1 {
 
  private:
   std::wstring AuthorName() const;
+  // Shows one of the program's texts in a box.
+  void Say(const char* message);
   // The machine as the eradication sees it, with the directories found so far.
   Eradication Machine() { return Eradication(p_, Threat, SystemDir, WindowsDir); }
   void CountDown(double seconds);
@@ -57,11 +60,9 @@ class Form1 {
   // place, and nothing is touched), adds the purge's line for it, shown as
   // shownFile, and says what became of it.
   FileOutcome PurgeFile(Eradication& machine, const Half* half, const std::wstring& shownFile, std::wstring& log);
-  // The purge's work and its log, with the machine's lock held; code gets
-  // the exit code a switch would give for it.
-  std::wstring Purge(Eradication& machine, RelaunchResult rights, int& code);
-  // Tells the user when another run kept the machine's lock all the while.
-  bool SaidBusy(const MachineLock& lock);
+  // The purge's work and its log, with the machine's lock held; out gets
+  // what the record says of it, and the exit code a switch would give.
+  std::wstring Purge(Eradication& machine, RelaunchResult rights, Outcome& out);
 
   Platform p_;
   FormView& view_;

@@ -96,6 +96,13 @@ inline constexpr char RunValuesRemoved[] = "registry dikembalikan";
 // Followed by the files or values that stay.
 inline constexpr char RunRefused[] = "akses ditolak:";
 inline constexpr char RunBusy[] = "program ini sedang membasmi di proses lain, tidak ada yang diubah";
+// A run that needs a switch (nobody sees its screen) or whose switch line
+// is not right, in the event log.
+inline constexpr char NeedsSwitch[] = "perlu /scan, /basmi atau /remove; tidak ada yang diubah";
+// The steps of the event log's records that are not switches (the buttons
+// have their captions).
+inline constexpr wchar_t CommandLineStep[] = L"baris perintah";
+inline constexpr wchar_t PurgeStep[] = L"pembasmian saat logon";
 
 // The program cannot go on.
 inline constexpr char WindowFailed[] = "Jendela program tidak dapat dibuat.";

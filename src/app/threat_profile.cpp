@@ -7,6 +7,14 @@ wchar_t AsciiLower(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wc
 
 }  // namespace
 
+void AssignHeliosB(ThreatProfile& profile) {
+  profile.ThreatName = L"Backdoor.Helios.B";
+  profile.ThreatTag = L"BackdoorHeliosB";
+  profile.ThreatFile = L"ssvchost.exe";
+  profile.ThreatSize = 110592;
+  profile.RunValueName = L"ssvchost";
+}
+
 bool EqualsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {

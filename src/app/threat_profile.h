@@ -16,9 +16,8 @@ struct ThreatProfile {
   std::wstring RunValueName;
 };
 
-inline ThreatProfile HeliosB() {
-  return {L"Backdoor.Helios.B", L"BackdoorHeliosB", L"ssvchost.exe", 110592, L"ssvchost"};
-}
+// Gives profile the description of Backdoor.Helios.B, in place.
+void AssignHeliosB(ThreatProfile& profile);
 
 inline constexpr wchar_t RunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr wchar_t RunServicesKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";

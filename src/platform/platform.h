@@ -1,6 +1,9 @@
 // Everything the program asks of the machine. The logic in src/app sees
 // only these interfaces; src/platform/win32 implements them on Windows and
-// src/platform/fake keeps them in memory for the unit tests.
+// src/platform/fake keeps them in memory for the unit tests. Their owners
+// hold the implementations themselves and reach them only by reference, so
+// the interfaces' destructors are protected and not virtual (a registry key,
+// owned through its interface, is the exception).
 #pragma once
 
 #include <cstdint>
@@ -33,7 +36,6 @@ struct OpenedKey {
 
 class Registry {
  public:
-  virtual ~Registry() = default;
   // Opens an existing key for changing its values.
   virtual OpenedKey Open(RegRoot root, const std::wstring& subKey) = 0;
   // Opens a key for changing its values, creating it and any missing parents.
@@ -41,6 +43,9 @@ class Registry {
   // Whether the key holds a value of this name: Ok when it does, NotFound
   // when the key or the value is not there.
   virtual RegStatus QueryValue(RegRoot root, const std::wstring& subKey, const std::wstring& valueName) = 0;
+
+ protected:
+  ~Registry() = default;
 };
 
 // Outcome of a request on a file, reduced to what the program acts on.
@@ -54,7 +59,6 @@ enum class FileStatus {
 
 class Files {
  public:
-  virtual ~Files() = default;
   // Size of a regular file, into size. NotFound when there is no such file
   // (or a directory or a link by that name: a link is never followed); any
   // other failure means the file is there but could not be looked at.
@@ -93,6 +97,9 @@ class Files {
   // A link (a reparse point, or a file with a second name) is not written:
   // it could lead the line into any file.
   virtual bool AppendLine(const std::wstring& path, const std::wstring& line) = 0;
+
+ protected:
+  ~Files() = default;
 };
 
 struct LocalTime {
@@ -108,9 +115,11 @@ enum class Elevation {
 
 enum class RelaunchResult { Started, Declined, Failed };
 
+// The kinds of record in the Windows event log.
+enum class EventType { Information, Warning, Error };
+
 class Process {
  public:
-  virtual ~Process() = default;
   // Directory queries give an empty text when they fail.
   virtual std::wstring WindowsDirectory() = 0;
   virtual std::wstring SystemDirectory() = 0;
@@ -146,42 +155,56 @@ class Process {
   // From now on nobody is at the screen for this process: a failure that
   // ends it shows no box, and the system shows none of its own.
   virtual void SetUnattended() = 0;
+  // Writes one record with these texts (event ID id) to the Application
+  // log under the program's own source. A log that refuses changes nothing.
+  virtual void WriteEvent(unsigned id, EventType type, const wchar_t* const texts[4]) = 0;
   // Ends the process at once with this exit code. Only the fake returns.
   virtual void EndProcess(int exitCode) = 0;
+
+ protected:
+  ~Process() = default;
 };
 
 class Dialogs {
  public:
-  virtual ~Dialogs() = default;
   // Modal box: the text, an OK button only, no icon, the program's title.
   virtual void ShowMessage(const std::wstring& text) = 0;
+
+ protected:
+  ~Dialogs() = default;
 };
 
 class Power {
  public:
-  virtual ~Power() = default;
   // Asks the system to restart; false when the request was refused.
   virtual bool RequestRestart() = 0;
+
+ protected:
+  ~Power() = default;
 };
 
 class Shell {
  public:
-  virtual ~Shell() = default;
   // Opens a web address in the user's browser; the outcome is not reported.
   virtual void OpenUrl(const std::wstring& url) = 0;
+
+ protected:
+  ~Shell() = default;
 };
 
 // A monotonic clock together with the window's event queue, for waiting
 // without freezing the window.
 class EventClock {
  public:
-  virtual ~EventClock() = default;
   // Seconds on a clock that only moves forward; unrelated to the time of day.
   virtual double Now() = 0;
   // Sleeps until an event is queued or maxSeconds have passed.
   virtual void WaitForEvents(double maxSeconds) = 0;
   // Handles every queued event (clicks, repaints) and returns.
   virtual void ProcessPendingEvents() = 0;
+
+ protected:
+  ~EventClock() = default;
 };
 
 // The window's controls as the logic names them.
@@ -191,7 +214,6 @@ enum class Control { Form1, Label1, Text1, Command1, Command2, Command3, Label3,
 // twips (1440 to the inch); the implementation maps them to pixels.
 class FormView {
  public:
-  virtual ~FormView() = default;
   // Caption of the window, a button or a label; Text of the text box.
   virtual void SetText(Control control, const std::wstring& text) = 0;
   virtual std::wstring GetText(Control control) = 0;
@@ -202,6 +224,9 @@ class FormView {
   virtual float ClientWidth() = 0;
   virtual float ClientHeight() = 0;
   virtual bool IsMinimized() = 0;
+
+ protected:
+  ~FormView() = default;
 };
 
 // The machine as one bundle, handed to Form1 when it is made.

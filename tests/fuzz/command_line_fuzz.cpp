@@ -56,9 +56,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (after == Form1::AfterLoad::ShowWindow) {
     Check(m.dialogs.messages.empty() && m.process.endCalls == 0 && m.files.deleteCalls.empty());
   } else if (line == kolvane::SwitchLine::Malformed) {
-    // Nothing changes, nothing is shown.
+    // Nothing changes, nothing is shown; the event log says why, and only
+    // the event log's own keys are written.
     Check(m.process.exitCodes == std::vector<int>{87} && m.dialogs.messages.empty() && m.files.files == before);
-    Check(m.files.deleteAtRestart.empty() && m.files.lines.empty() && m.registry.keys.empty());
+    Check(m.files.deleteAtRestart.empty() && m.files.lines.empty());
+    Check(m.process.events.size() == 1 && m.process.events.front().id == 6);
+    for (const auto& key : m.registry.keys) Check(key.first.starts_with(L"SYSTEM"));
   } else if (request) {
     // A switch: an exit code a script knows, no box but the usage, no restart.
     const int code = m.process.exitCodes.empty() ? -1 : m.process.exitCodes.front();

@@ -24,10 +24,10 @@ class ArmingTest : public FormTest {
 TEST_F(ArmingTest, RefusesBeforeAnyScan) {
   PlantThreat();
   ASSERT_EQ(Start(), Form1::AfterLoad::ShowWindow);
-  const auto before = m.registry.keys;
+  const auto before = Keys();
   form.Command2_Click();
   EXPECT_EQ(m.dialogs.messages, std::vector<std::wstring>{L"Scan Windows Dulu"});
-  EXPECT_EQ(m.registry.keys, before);
+  EXPECT_EQ(Keys(), before);
   EXPECT_EQ(m.power.restartRequests, 0);
 }
 
@@ -40,15 +40,21 @@ TEST_F(ArmingTest, WritesBothValuesWarnsWaitsAndRestarts) {
   EXPECT_EQ(m.dialogs.messages, std::vector<std::wstring>{L"Komputer Anda akan di restart dalam 10 detik"});
   EXPECT_EQ(m.power.restartRequests, 1);
   EXPECT_EQ(m.registry.openKeys, 0);
+  EXPECT_EQ(Recorded(),
+            L"Basmi Virus | menunggu-restart | ditemukan: C:\\WINDOWS\\system32\\ssvchost.exe; Komputer "
+            L"Anda akan di restart dalam 10 detik | 3010");
+  EXPECT_EQ(MessageFile(), L"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe");
 }
 
 TEST_F(ArmingTest, NothingIsArmedWhenTheProgramsOwnPathIsUnknown) {
   StartInfected(L"");
-  const auto before = m.registry.keys;
+  const auto before = Keys();
   form.Command2_Click();
   EXPECT_EQ(m.dialogs.messages,
             std::vector<std::wstring>{L"Lokasi program ini tidak dapat dibaca, registry tidak diubah."});
-  EXPECT_EQ(m.registry.keys, before);
+  EXPECT_EQ(Keys(), before);
+  EXPECT_EQ(Recorded(), L"Basmi Virus | ditolak | Lokasi program ini tidak dapat dibaca, registry tidak diubah. | 5");
+  EXPECT_EQ(MessageFile(), L"") << "no file to name";
   EXPECT_EQ(m.power.restartRequests, 0);
   EXPECT_EQ(m.clock.waits, 0);
 }
@@ -90,10 +96,10 @@ TEST_F(ArmingTest, NothingIsArmedWhenTheCopyCannotBeMade) {
     m.files.programReplaced = kind == kReplaced;
     StartInfected();
     if (kind != kReplaced) (kind == kRefused ? m.files.denied : m.files.refuseWrites).insert(copyPath);
-    const auto before = m.registry.keys;
+    const auto before = Keys();
     form.Command2_Click();
     EXPECT_EQ(m.dialogs.messages, std::vector<std::wstring>{message});
-    EXPECT_EQ(m.registry.keys, before);
+    EXPECT_EQ(Keys(), before);
     EXPECT_EQ(m.clock.waits, 0);
   }
 }
@@ -142,7 +148,7 @@ TEST_F(ArmingTest, NothingChangesWhileAnotherRunChangesTheMachine) {
   m = {};
   StartInfected();
   m.process.otherRunAtWork = true;
-  const auto registry = m.registry.keys;
+  const auto registry = Keys();
   const auto files = m.files.files;
   form.Command2_Click();
   form.Command3_Click();
@@ -154,7 +160,7 @@ TEST_F(ArmingTest, NothingChangesWhileAnotherRunChangesTheMachine) {
   EXPECT_EQ(purge.Form_Load(), Form1::AfterLoad::ProcessEnded);
   EXPECT_EQ(m.dialogs.messages.back(), busy);
   EXPECT_EQ(m.process.exitCodes, std::vector<int>{0});
-  EXPECT_EQ(m.registry.keys, registry);
+  EXPECT_EQ(Keys(), registry);
   EXPECT_EQ(m.files.files, files);
   EXPECT_EQ(m.process.lockWaits, (std::vector<unsigned>{30, 30, 30}));
 }

@@ -20,10 +20,17 @@ class CommandModeTest : public FormTest {
     return m.process.exitCodes.empty() ? -1 : m.process.exitCodes.front();
   }
 
+  // The log's one line, once the run's record in the event log is checked
+  // to say the same: switch, word, what happened, exit code.
   std::wstring LogLine() {
     const auto& lines = m.files.lines[L"\\\\srv\\logs\\kolvane.log"];
     EXPECT_EQ(lines.size(), 1u);
-    return lines.empty() ? L"" : lines.back();
+    if (lines.empty()) return L"";
+    std::wstring fields = lines.back().substr(lines.back().find(L"LAB-07\t") + 7);
+    for (std::size_t tab; (tab = fields.find(L'\t')) != std::wstring::npos;) fields.replace(tab, 1, L" | ");
+    EXPECT_EQ(Recorded(), fields);
+    EXPECT_EQ(MessageFile(), L"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe");
+    return lines.back();
   }
 
   // The line the log should get: time with its offset from UTC, computer,
@@ -47,11 +54,11 @@ TEST_F(CommandModeTest, ScanChangesNothingAndSaysByItsCode) {
 
   m = {};
   PlantThreat();
-  const auto registry = m.registry.keys;
+  const auto registry = Keys();
   EXPECT_EQ(Run(std::wstring(L"-SCAN") + kLog), 1);
   EXPECT_EQ(LogLine(), Line(L"/scan", L"ditemukan",
                             L"ditemukan: " + threatPath + L" " + kRun + L" " + std::wstring(kServices), 1));
-  EXPECT_EQ(m.registry.keys, registry);
+  EXPECT_EQ(Keys(), registry);
   EXPECT_EQ(m.files.files.count(threatPath), 1u);
   EXPECT_TRUE(m.dialogs.messages.empty());
 
@@ -229,9 +236,9 @@ TEST_F(CommandModeTest, WhatTheDeletionNoLongerRecognisesOrAnotherRunHoldsIsNotE
     m = {};
     PlantThreat();
     m.process.otherRunAtWork = true;
-    const auto registry = m.registry.keys;
+    const auto registry = Keys();
     EXPECT_EQ(Run(name + std::wstring(kLog)), 5);
-    EXPECT_EQ(m.registry.keys, registry);
+    EXPECT_EQ(Keys(), registry);
     EXPECT_EQ(m.files.files.count(threatPath), 1u);
     EXPECT_EQ(LogLine(),
               Line(name, L"tidak-diperiksa", L"program ini sedang membasmi di proses lain, tidak ada yang diubah", 5));
@@ -247,11 +254,17 @@ TEST_F(CommandModeTest, RemoveCleansBothHalvesAndALogThatCannotBeWrittenChangesN
   PlantThreat();
   PlantThreat64();
   m.files.refuseWrites.insert(L"\\\\srv\\logs\\kolvane.log");
+  // Nor does an event source that may not be registered.
+  const std::wstring source = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Kolvane";
+  m.registry.keys[source];
+  m.registry.denied.insert(source);
   EXPECT_EQ(Run(std::wstring(L"/remove") + kLog), 0);
   for (const std::wstring& key : {std::wstring(RunKey), fake::Key64(RunKey), fake::Key64(RunServicesKey)}) {
     EXPECT_FALSE(m.registry.HasValue(key, L"ssvchost")) << key;
   }
   EXPECT_EQ(m.files.files.count(threatPath), 1u);
+  EXPECT_EQ(Recorded(), L"/remove | dihapus | registry dikembalikan | 0");
+  EXPECT_EQ(MessageFile(), L"");
 }
 
 TEST_F(CommandModeTest, MalformedSwitchLinesChangeNothingAndShowNothing) {
@@ -266,19 +279,24 @@ TEST_F(CommandModeTest, MalformedSwitchLinesChangeNothingAndShowNothing) {
     m.files.locked.insert(threatPath);
     m.process.elevation = Elevation::CanBeElevated;
     m.files.files[m.process.moduleFileName] = kProgramSize;
-    const auto registry = m.registry.keys;
+    const auto registry = Keys();
     const auto files = m.files.files;
     EXPECT_EQ(Run(line), 87);
-    EXPECT_EQ(m.registry.keys, registry);
+    EXPECT_EQ(Keys(), registry);
     EXPECT_EQ(m.files.files, files);
     EXPECT_TRUE(m.files.deleteAtRestart.empty() && m.files.deleteCalls.empty() && m.files.lines.empty());
     EXPECT_TRUE(m.dialogs.messages.empty());
     EXPECT_TRUE(m.process.endRequests.empty());
+    // The administrator learns why from the event log.
+    EXPECT_EQ(Recorded(),
+              L"baris perintah | tidak-diperiksa | perlu /scan, /basmi atau /remove; tidak ada yang "
+              L"diubah | 87");
   }
 }
 
 TEST_F(CommandModeTest, UsageBoxNamesEverySwitchAndEveryCode) {
   EXPECT_EQ(Run(L"/?"), 0);
+  EXPECT_TRUE(m.process.events.empty()) << "the usage examines nothing";
   ASSERT_EQ(m.dialogs.messages.size(), 1u);
   // Each switch has its own line; the first line names them all.
   for (const wchar_t* word :

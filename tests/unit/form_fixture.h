@@ -40,6 +40,44 @@ class FormTest : public ::testing::Test {
     m.registry.SetValue(RunServicesKey, L"ssvchost", threatPath);
   }
 
+  // The registry without the event log's part of it, where every run that
+  // examines or changes the machine registers the program's records.
+  std::map<std::wstring, fake::FakeRegistry::Key> Keys() const {
+    auto keys = m.registry.keys;
+    std::erase_if(keys, [](const auto& key) { return key.first.starts_with(L"SYSTEM"); });
+    return keys;
+  }
+
+  // The one record the run wrote to the event log, as "step | word | what |
+  // code", once its event ID and type are checked against its word.
+  std::wstring Recorded() {
+    static constexpr struct {
+      const wchar_t* word;
+      unsigned id;
+      EventType type;
+    } kinds[] = {{L"bersih", 1, EventType::Information},  {L"ditemukan", 2, EventType::Warning},
+                 {L"dihapus", 3, EventType::Information}, {L"menunggu-restart", 4, EventType::Warning},
+                 {L"ditolak", 5, EventType::Error},       {L"tidak-diperiksa", 6, EventType::Error}};
+    EXPECT_EQ(m.process.events.size(), 1u);
+    if (m.process.events.size() != 1) return L"";
+    const auto& event = m.process.events.front();
+    const auto& t = event.texts;
+    bool known = false;
+    for (const auto& kind : kinds) {
+      if (t[1] != kind.word) continue;
+      known = true;
+      EXPECT_EQ(event.id, kind.id) << t[1];
+      EXPECT_EQ(event.type, kind.type) << t[1];
+    }
+    EXPECT_TRUE(known) << t[1];
+    return t[0] + L" | " + t[1] + L" | " + t[2] + L" | " + t[3];
+  }
+  // Where the event log finds the records' texts: the program's file.
+  std::wstring MessageFile() const {
+    const wchar_t* source = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Kolvane";
+    return m.registry.HasValue(source, L"EventMessageFile") ? m.registry.Value(source, L"EventMessageFile") : L"";
+  }
+
   fake::FakeMachine m;
   Form1 form{m.platform(), m.view};
 };

@@ -89,6 +89,14 @@ TEST_F(PurgeTest, OnA64BitWindowsTheRestartDeletesTheThreatInItsRealPlace) {
     if (c.in64) m.files.locked.insert(threat64);
     Purge(c.argument);
     EXPECT_EQ(m.files.deleteAtRestart, c.scheduled);
+    // The event log's record names the files where an administrator finds them.
+    const std::wstring run = L" HKEY_LOCAL_MACHINE\\" + std::wstring(RunKey) + L"\\ssvchost";
+    const std::wstring services = L" HKEY_LOCAL_MACHINE\\" + std::wstring(RunServicesKey) + L"\\ssvchost";
+    EXPECT_EQ(Recorded(),
+              L"pembasmian saat logon | menunggu-restart | ditemukan: C:\\WINDOWS\\SysWOW64\\ssvchost.exe "
+              L"C:\\WINDOWS\\System32\\ssvchost.exe" +
+                  run + services + run + L" (64-bit)" + services +
+                  L" (64-bit); file sedang dipakai, dihapus setelah restart; registry dihapus | 3010");
   }
 }
 
@@ -192,14 +200,22 @@ TEST_F(PurgeTest, WhereNobodySeesTheScreenNothingWaitsAndTheCodeSaysWhatHappened
     std::wstring arguments;
     Threat threat;
     int code;
+    const wchar_t* record;  // step and word of the event log's record
   };
   const Case cases[] = {
-      {L"", kThere, 87},  // the window nobody would close: a switch is needed
-      {L"/?", kThere, 0},        {L"/scan", kThere, 1},
-      {L"basmi", kNone, 0},                                   // a slash forgotten: the values go, nothing is left
-      {L"basmi", kThere, 5},                                  // ... but the file is still there
-      {threatPath, kThere, 0},   {threatPath, kFileOnly, 0},  // the values already gone
-      {threatPath, kHeld, 3010}, {threatPath, kDenied, 5},
+      // The window nobody would close: a switch is needed.
+      {L"", kThere, 87, L"baris perintah | tidak-diperiksa"},
+      {L"/?", kThere, 0, nullptr},
+      {L"/scan", kThere, 1, L"/scan | ditemukan"},
+      // A slash forgotten: the values go, nothing is left ...
+      {L"basmi", kNone, 0, L"pembasmian saat logon | dihapus"},
+      // ... but the file is still there.
+      {L"basmi", kThere, 5, L"pembasmian saat logon | ditolak"},
+      {threatPath, kThere, 0, L"pembasmian saat logon | dihapus"},
+      // The values already gone.
+      {threatPath, kFileOnly, 0, L"pembasmian saat logon | dihapus"},
+      {threatPath, kHeld, 3010, L"pembasmian saat logon | menunggu-restart"},
+      {threatPath, kDenied, 5, L"pembasmian saat logon | ditolak"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments + L" " + std::to_wstring(c.threat));
@@ -216,6 +232,13 @@ TEST_F(PurgeTest, WhereNobodySeesTheScreenNothingWaitsAndTheCodeSaysWhatHappened
     EXPECT_TRUE(m.dialogs.messages.empty());
     EXPECT_TRUE(m.process.relaunches.empty());
     EXPECT_TRUE(m.process.unattended) << "a failure would wait for someone";
+    if (c.record == nullptr) {
+      EXPECT_TRUE(m.process.events.empty());
+    } else {
+      const std::wstring record = Recorded();
+      EXPECT_EQ(record.substr(0, record.find(L" | ", record.find(L" | ") + 3)), c.record);
+      EXPECT_EQ(record.substr(record.rfind(L" | ") + 3), std::to_wstring(c.code));
+    }
     if (c.arguments == threatPath || c.arguments == L"basmi") {
       EXPECT_FALSE(m.registry.HasValue(RunKey, L"ssvchost"));
     }
@@ -288,6 +311,11 @@ TEST_F(PurgeTest, TheCopyLeavesAtTheRestartOnceNothingStartsIt) {
   // threat came back) writes a copy that the restart does not delete.
   EXPECT_EQ(m.files.deleteAtRestart, std::vector<std::wstring>{copyPath + L".old"});
   EXPECT_EQ(m.files.files.count(copyPath), 0u);
+  // The copy leaves: the event log keeps the file the arming registered.
+  EXPECT_EQ(Recorded(), L"pembasmian saat logon | dihapus | ditemukan: " + threatPath + L" HKEY_LOCAL_MACHINE\\" +
+                            RunKey + L"\\ssvchost HKEY_LOCAL_MACHINE\\" + RunServicesKey +
+                            L"\\ssvchost; file dan registry dihapus | 0");
+  EXPECT_EQ(MessageFile(), L"");
 
   // It cannot be renamed aside: nothing is scheduled under its live name,
   // which a new arming before the restart would have written a copy to.

@@ -9,6 +9,7 @@ class RestoreTest : public FormTest {
 
   std::wstring Restore() {
     m.dialogs.messages.clear();
+    m.process.events.clear();
     form.Command3_Click();
     EXPECT_EQ(m.registry.openKeys, 0);
     EXPECT_EQ(m.dialogs.messages.size(), 1u);
@@ -20,6 +21,7 @@ TEST_F(RestoreTest, BothValuesPresentAreRemovedWithoutAScan) {
   PlantThreat();
   m.registry.SetValue(RunKey, L"other", L"keep me");
   EXPECT_EQ(Restore(), L"Sukses Mengembalikan registry");
+  EXPECT_EQ(Recorded(), L"Remove Registry | dihapus | registry dikembalikan | 0");
   EXPECT_FALSE(m.registry.HasValue(RunKey, L"ssvchost"));
   EXPECT_FALSE(m.registry.HasValue(RunServicesKey, L"ssvchost"));
   EXPECT_TRUE(m.registry.HasValue(RunKey, L"other"));
@@ -28,6 +30,7 @@ TEST_F(RestoreTest, BothValuesPresentAreRemovedWithoutAScan) {
 
 TEST_F(RestoreTest, NothingToRemoveStillSucceedsAndTwiceIsHarmless) {
   EXPECT_EQ(Restore(), L"Sukses Mengembalikan registry");
+  EXPECT_EQ(Recorded(), L"Remove Registry | bersih | registry dikembalikan | 0");
   PlantThreat();
   EXPECT_EQ(Restore(), L"Sukses Mengembalikan registry");
   EXPECT_EQ(Restore(), L"Sukses Mengembalikan registry");
@@ -69,6 +72,9 @@ TEST_F(RestoreTest, BothHalvesOfA64BitWindowsAndTheOneThatStaysIsNamed) {
   EXPECT_EQ(Restore(),
             L"Gagal Mengembalikan registry. Tidak dapat menghapus:\r\n"
             L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\ssvchost (64-bit)");
+  EXPECT_EQ(Recorded(),
+            L"Remove Registry | ditolak | akses ditolak: "
+            L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\ssvchost (64-bit) | 5");
   EXPECT_FALSE(m.registry.HasValue(RunKey, L"ssvchost"));
   EXPECT_FALSE(m.registry.HasValue(fake::Key64(RunServicesKey), L"ssvchost"));
   m.registry.undeletable.clear();

@@ -620,6 +620,28 @@ TEST(Win32Process, OneRunChangesTheMachineAtATime) {
   first.UnlockMachine();
 }
 
+TEST(EventLog, TheProgramHoldsATextForEveryOutcomeAndNoMore) {
+  // Event Viewer loads the registered file as data and formats each record
+  // with its own texts: step, word, what happened, code.
+  const HMODULE program = ::LoadLibraryExW(e2e::ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(program, nullptr);
+  DWORD_PTR texts[] = {reinterpret_cast<DWORD_PTR>(L"/basmi"), reinterpret_cast<DWORD_PTR>(L"dihapus"),
+                       reinterpret_cast<DWORD_PTR>(L"ditemukan: C:\\WINDOWS\\system32\\ssvchost.exe"),
+                       reinterpret_cast<DWORD_PTR>(L"0")};
+  const auto format = [&](DWORD id) {
+    wchar_t text[256] = {};
+    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, program, id, 0, text,
+                                     256, reinterpret_cast<va_list*>(texts));
+    return std::wstring(text, n);
+  };
+  for (DWORD id = 1; id <= 6; ++id) {
+    EXPECT_EQ(format(id), L"/basmi: dihapus\r\nditemukan: C:\\WINDOWS\\system32\\ssvchost.exe\r\nKode keluar: 0") << id;
+  }
+  EXPECT_EQ(format(0), L"");
+  EXPECT_EQ(format(7), L"");
+  ::FreeLibrary(program);
+}
+
 TEST(Win32Process, WineGivesEveryProcessFullRights) {
   Win32Process process;
   EXPECT_EQ(process.ElevationState(), Elevation::Elevated);

@@ -2,6 +2,7 @@
 // files with sizes, and a record of everything shown or requested.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <map>
 #include <optional>
@@ -90,6 +91,9 @@ class FakeProcess : public Process {
   std::wstring CommandLine() override { return commandLine; }
   bool EndProcessesRunning(const std::wstring& image) override;
   void SetUnattended() override { unattended = true; }
+  void WriteEvent(unsigned id, EventType type, const wchar_t* const texts[4]) override {
+    events.push_back({id, type, {texts[0], texts[1], texts[2], texts[3]}});
+  }
   bool ScreenSeen() override { return screenSeen; }
   bool LockMachine(unsigned seconds) override {
     lockWaits.push_back(seconds);
@@ -132,6 +136,13 @@ class FakeProcess : public Process {
   Elevation elevation = Elevation::Elevated;
   RelaunchResult relaunchResult = RelaunchResult::Started;
   std::vector<std::wstring> relaunches;
+  // The records written to the event log, in order.
+  struct Event {
+    unsigned id;
+    EventType type;
+    std::array<std::wstring, 4> texts;  // step, outcome word, what happened, exit code
+  };
+  std::vector<Event> events;
 };
 
 class FakeDialogs : public Dialogs {

@@ -1,11 +1,13 @@
 // One owner type per kind of handle. Each closes its handle exactly once,
 // and only a handle that is valid for its kind: INVALID_HANDLE_VALUE for
-// files, null for keys, tokens and GDI objects.
+// files, null for keys, tokens, GDI objects and event sources.
 #pragma once
 
 #include <windows.h>
 
 #include <utility>
+
+#include "platform/win32/loaded_function.h"
 
 namespace kolvane::win32 {
 
@@ -64,9 +66,18 @@ struct GdiObjectTraits {
   static void Close(Handle h) { ::DeleteObject(h); }
 };
 
+// The event log's functions are looked up by name (advapi32 is always
+// loaded): the import table then stays within its 512-byte block.
+struct EventSourceTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { LoadedFunction<BOOL(WINAPI*)(HANDLE)>(L"advapi32.dll", "DeregisterEventSource")(h); }
+};
+
 using ScopedFileHandle = ScopedGeneric<FileHandleTraits>;
 using ScopedKernelHandle = ScopedGeneric<KernelHandleTraits>;
 using ScopedRegKey = ScopedGeneric<RegKeyTraits>;
 using ScopedGdiObject = ScopedGeneric<GdiObjectTraits>;
+using ScopedEventSource = ScopedGeneric<EventSourceTraits>;
 
 }  // namespace kolvane::win32

@@ -34,7 +34,8 @@ struct FileCalls {
 
 class Win32Files : public Files {
  public:
-  explicit Win32Files(FileCalls calls = {}) : calls_(calls) {}
+  Win32Files() = default;
+  explicit Win32Files(FileCalls calls) : calls_(calls) {}
   FileStatus SizeOf(const std::wstring& path, std::uint64_t& size) override;
   FileStatus DeleteOfSize(const std::wstring& path, std::uint64_t size) override;
   bool Delete(const std::wstring& path) override;
@@ -71,7 +72,8 @@ bool SameName(const wchar_t* a, const wchar_t* b);
 
 class Win32Process : public Process {
  public:
-  explicit Win32Process(ProcessCalls calls = {}) : calls_(calls) {}
+  Win32Process() = default;
+  explicit Win32Process(ProcessCalls calls) : calls_(calls) {}
   std::wstring WindowsDirectory() override;
   std::wstring SystemDirectory() override;
   std::wstring CurrentDirectory() override;
@@ -87,6 +89,7 @@ class Win32Process : public Process {
   bool LockMachine(unsigned seconds) override;
   void UnlockMachine() override;
   void SetUnattended() override;
+  void WriteEvent(unsigned id, EventType type, const wchar_t* const texts[4]) override;
   void EndProcess(int exitCode) override;
 
  private:
@@ -96,7 +99,8 @@ class Win32Process : public Process {
 
 class Win32Dialogs : public Dialogs {
  public:
-  explicit Win32Dialogs(std::wstring title) : title_(std::move(title)) {}
+  // title: a text that lives as long as the program (a constant).
+  explicit Win32Dialogs(const wchar_t* title) : title_(title) {}
   // Boxes are owned by this window while it exists; once it is destroyed
   // they are shown without an owner, since Windows shows none for a
   // destroyed one.
@@ -104,7 +108,7 @@ class Win32Dialogs : public Dialogs {
   void ShowMessage(const std::wstring& text) override;
 
  private:
-  std::wstring title_;
+  const wchar_t* title_;
   HWND owner_ = nullptr;
 };
 

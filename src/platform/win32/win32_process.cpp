@@ -153,6 +153,19 @@ void Win32Process::SetUnattended() {
   ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
 }
 
+void Win32Process::WriteEvent(unsigned id, EventType type, const wchar_t* const texts[4]) {
+  // Without the rights to the log, or with the log service stopped, there
+  // is no source and nothing to write.
+  using RegisterFn = HANDLE(WINAPI*)(LPCWSTR, LPCWSTR);
+  using ReportFn = BOOL(WINAPI*)(HANDLE, WORD, WORD, DWORD, PSID, WORD, DWORD, LPCWSTR*, LPVOID);
+  const ScopedEventSource source(
+      LoadedFunction<RegisterFn>(L"advapi32.dll", "RegisterEventSourceW")(nullptr, L"Kolvane"));
+  if (!source.is_valid()) return;
+  constexpr WORD kinds[] = {EVENTLOG_INFORMATION_TYPE, EVENTLOG_WARNING_TYPE, EVENTLOG_ERROR_TYPE};
+  LoadedFunction<ReportFn>(L"advapi32.dll", "ReportEventW")(source.get(), kinds[static_cast<int>(type)], 0, id, nullptr,
+                                                            4, 0, const_cast<LPCWSTR*>(texts), nullptr);
+}
+
 bool Win32Process::Is64BitWindows() {
   using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
   const auto isWow64Process = LoadedFunction<IsWow64ProcessFn>(L"kernel32.dll", "IsWow64Process");

@@ -8,7 +8,7 @@ namespace kolvane::win32 {
 
 void Win32Dialogs::ShowMessage(const std::wstring& text) {
   HWND owner = owner_ != nullptr && ::IsWindow(owner_) ? owner_ : nullptr;
-  ::MessageBoxW(owner, text.c_str(), title_.c_str(), MB_OK);
+  ::MessageBoxW(owner, text.c_str(), title_, MB_OK);
 }
 
 bool Win32Power::RequestRestart() {

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The event log, driven as an administrator's script drives the program:
+# each switch run writes one record with the event ID and the type of its
+# outcome word and the run's own texts, and registers the program as the
+# record's source. Wine's event log is a stub that prints every record it is
+# given (advapi's fixme line: type 4 information, 2 warning, 1 error, then
+# the event ID; one eventlog line per text). Runs the 64-bit build through
+# every case, as it costs no emulation, and the 32-bit release through one.
+# tests/e2e/event_log_test.sh   (after the Windows builds; Xvfb not needed)
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+source scripts/wine-env
+program64=build/mingw64/bin/KolvaneBackdoorHeliosB.exe
+program32=build/mingw/bin/KolvaneBackdoorHeliosB.exe
+system32="$WINEPREFIX/drive_c/windows/system32"
+run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+source_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Kolvane'
+failures=0
+fail() {
+  echo "FAILED: $*"
+  failures=$((failures + 1))
+}
+
+# The threat's file and its Run value, or neither.
+plant() {
+  truncate -s 110592 "$system32/ssvchost.exe"
+  wine64 reg add "$run_key" /v ssvchost /d 'C:\windows\system32\ssvchost.exe' /f >/dev/null 2>&1
+}
+clear_threat() {
+  rm -f "$system32/ssvchost.exe"
+  wine64 reg delete "$run_key" /v ssvchost /f >/dev/null 2>&1 || true
+}
+
+# check NAME LOADER PROGRAM ARGUMENT CODE TYPE ID TEXT...
+check() {
+  local name=$1 loader=$2 program=$3 argument=$4 code=$5 type=$6 id=$7 out got records texts
+  shift 7
+  out=$(WINEDEBUG=fixme+advapi,+eventlog timeout 300 "$loader" "$program" "$argument" 2>&1 | tr -d '\r') && got=0 ||
+    got=$?
+  [ "$got" = "$code" ] || fail "$name: exit code $got, not $code"
+  records=$(grep -c 'fixme:advapi:ReportEventW' <<<"$out" || true)
+  [ "$records" = 1 ] || fail "$name: $records records, not one"
+  grep -q "fixme:advapi:ReportEventW ([0-9A-F]*,0x000$type,0x0000,0x0000000$id," <<<"$out" ||
+    fail "$name: no record of type $type and event ID $id in: $(grep ReportEventW <<<"$out" | head -n 1)"
+  # Wine writes each text escaped, a backslash as two.
+  texts=$(sed -n 's/^[0-9a-f]*:[a-z]*:eventlog:ReportEventW L"\(.*\)"$/\1/p' <<<"$out" | sed 's/\\\\/\\/g')
+  [ "$texts" = "$(printf '%s\n' "$@")" ] || fail "$name: the record's texts are
+$texts
+not
+$(printf '%s\n' "$@")"
+  [ "$failures" != 0 ] || echo "ok: $name"
+}
+
+wineserver -k >/dev/null 2>&1 || true
+clear_threat
+wine64 reg delete "$source_key" /f >/dev/null 2>&1 || true
+
+check "clean machine: information, bersih" "$KOLVANE_WINE64" "$program64" /scan 0 4 1 /scan bersih "tidak ditemukan" 0
+registered=$(wine64 reg query "$source_key" /v EventMessageFile 2>/dev/null | tr -d '\r' |
+  sed -n 's/^ *EventMessageFile *REG_SZ *//p')
+[ "$registered" = "$(winepath -w "$program64" 2>/dev/null | tr -d '\r')" ] ||
+  fail "the source names \"$registered\" as its message file, not the program"
+
+plant
+check "threat found: warning, ditemukan" "$KOLVANE_WINE64" "$program64" -SCAN 1 2 2 /scan ditemukan \
+  'ditemukan: C:\windows\system32\ssvchost.exe HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Run\ssvchost' 1
+check "threat removed: information, dihapus" "$KOLVANE_WINE64" "$program64" /basmi 0 4 3 /basmi dihapus \
+  'ditemukan: C:\windows\system32\ssvchost.exe HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Run\ssvchost; file dan registry dihapus' 0
+[ ! -e "$system32/ssvchost.exe" ] || fail "/basmi left the threat's file"
+check "a switch line that is not right: error, tidak-diperiksa" "$KOLVANE_WINE64" "$program64" /scna 87 1 6 "baris perintah" \
+  tidak-diperiksa "perlu /scan, /basmi atau /remove; tidak ada yang diubah" 87
+check "the 32-bit release: information, bersih" wine "$program32" /remove 0 4 1 /remove bersih \
+  "registry dikembalikan" 0
+
+clear_threat
+wineserver -k >/dev/null 2>&1 || true
+[ "$failures" = 0 ] || exit 1
+echo "event log: every record as its outcome word says"
