@@ -5,7 +5,8 @@
 # record's source. Wine's event log is a stub that prints every record it is
 # given (advapi's fixme line: type 4 information, 2 warning, 1 error, then
 # the event ID; one eventlog line per text). Runs the 64-bit build through
-# every case, as it costs no emulation, and the 32-bit release through one.
+# every case, as it costs no emulation, and the 32-bit release through one
+# where 32-bit programs run natively.
 # tests/e2e/event_log_test.sh   (after the Windows builds; Xvfb not needed)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -58,7 +59,8 @@ wine64 reg delete "$source_key" /f >/dev/null 2>&1 || true
 check "clean machine: information, bersih" "$KOLVANE_WINE64" "$program64" /scan 0 4 1 /scan bersih "tidak ditemukan" 0
 registered=$(wine64 reg query "$source_key" /v EventMessageFile 2>/dev/null | tr -d '\r' |
   sed -n 's/^ *EventMessageFile *REG_SZ *//p')
-[ "$registered" = "$(winepath -w "$program64" 2>/dev/null | tr -d '\r')" ] ||
+# Wine's drive Z: is the Linux root.
+[ "$registered" = "Z:$(realpath "$program64" | tr / '\\')" ] ||
   fail "the source names \"$registered\" as its message file, not the program"
 
 plant
@@ -69,8 +71,15 @@ check "threat removed: information, dihapus" "$KOLVANE_WINE64" "$program64" /bas
 [ ! -e "$system32/ssvchost.exe" ] || fail "/basmi left the threat's file"
 check "a switch line that is not right: error, tidak-diperiksa" "$KOLVANE_WINE64" "$program64" /scna 87 1 6 "baris perintah" \
   tidak-diperiksa "perlu /scan, /basmi atau /remove; tidak ada yang diubah" 87
-check "the 32-bit release: information, bersih" wine "$program32" /remove 0 4 1 /remove bersih \
-  "registry dikembalikan" 0
+# Where qemu runs Wine's 32-bit half, one more 32-bit process costs minutes;
+# there the signed release's own flows (which write records too) stand in.
+kolvane_32bit
+if [ -z "$KOLVANE_32BIT_EMULATED" ]; then
+  check "the 32-bit release: information, bersih" wine "$program32" /remove 0 4 1 /remove bersih \
+    "registry dikembalikan" 0
+else
+  echo "skipped where 32-bit Wine is emulated: the 32-bit release's record"
+fi
 
 clear_threat
 wineserver -k >/dev/null 2>&1 || true
