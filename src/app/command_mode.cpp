@@ -43,17 +43,17 @@ Outcome Scan(Eradication& e) {
 // in use goes at the next restart, which the system carries out by itself
 // before any start-up program runs. The values go now, file or no file, so
 // nothing is left for a logon to do.
-Outcome Basmi(Eradication& e) {
+Outcome Basmi(Eradication& e, const MachineLock& lock) {
   Outcome out;
-  unsigned unexamined = 0;
-  const unsigned found = e.FindThreat(&unexamined);
+  // As found before its running processes were ended.
+  unsigned unexamined = lock.unexamined();
+  const unsigned found = lock.found();
   if (unexamined != 0) {
     out.Fail(Word::Unexamined, text::RunUnexamined);
     e.AppendRealFiles(unexamined, L" ", out.what);
     return out;
   }
-  // Only processes started from the threat's own file.
-  e.EndRunningThreat(found);
+  // Its running processes were ended before the lock was taken.
   unsigned pending = 0;
   unsigned refused = 0;
   for (std::size_t i = 0; i < e.HalfCount(); ++i) {
@@ -79,23 +79,24 @@ Outcome Basmi(Eradication& e) {
     }
     return out;
   }
-  if (out.Removal(e, found, pending, 0, e.RemoveStartupValues())) {
-    // A copy an earlier arming left has nothing left to do.
-    e.RemoveCopy();
-  }
+  // A copy an earlier arming left has nothing left to do. A switch run
+  // from that very place was put there by somebody else (PsExec's -c copies
+  // the program into the Windows directory): its own file stays.
+  if (out.Removal(e, found, pending, 0, e.RemoveStartupValues()) && !e.RunsFromCopy()) e.RemoveCopy();
   return out;
 }
 
 // /basmi and /remove, never while another run changes the machine.
 Outcome Change(Eradication& e, Switch which) {
-  const MachineLock lock(e.platform().process);
-  if (lock.held() && which == Switch::Basmi) return Basmi(e);
+  const MachineLock lock(e);
+  if (lock.held() && which == Switch::Basmi) return Basmi(e, lock);
   Outcome out;
   if (lock.held())
     ValuesOutcome(e, e.RemoveStartupValues(), out);
   else
-    // Another run has been changing the machine all this while.
-    out.Fail(Word::Unexamined, text::RunBusy);
+    // Another run has been changing the machine all this while, or the
+    // lock could not be had: nothing was changed.
+    out.Fail(Word::Unexamined, lock.Refusal(text::RunBusy, text::RunLockFailed));
   return out;
 }
 

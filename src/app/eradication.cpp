@@ -95,12 +95,15 @@ void Eradication::RemoveCopy() {
     if (p_.files.SizeOf(copy, size) == FileStatus::Ok) p_.files.Delete(copy);
     return;
   }
+  MoveCopyAside(copy);
+}
+
+bool Eradication::MoveCopyAside(const std::wstring& copy) {
   // An arming before that restart writes a new copy by this name, which a
   // deletion pending for the name would take away before it could run: the
   // deletion is for this copy under a name of its own, or none at all.
-  std::wstring aside = copy;
-  aside += L".old";
-  if (p_.files.Move(copy, aside)) p_.files.DeleteAtRestart(aside, false);
+  const std::wstring aside = copy + L".old";
+  return p_.files.Move(copy, aside) && p_.files.DeleteAtRestart(aside, false);
 }
 
 ArmResult Eradication::Arm(const Half& half) {
@@ -116,7 +119,11 @@ ArmResult Eradication::Arm(const Half& half) {
   if (copy.empty()) return ArmResult::CopyFailed;
   const bool copied = !EqualsIgnoringAsciiCase(self, copy);
   if (copied) {
-    const FileStatus status = p_.files.CopyHeldProgram(copy);
+    FileStatus status = p_.files.CopyHeldProgram(copy);
+    // A copy an earlier arming left, started by a user or by a logon,
+    // cannot be written while it runs but can be moved: it goes aside, as
+    // the purge moves itself, and leaves at the restart.
+    if (status == FileStatus::InUse) status = MoveCopyAside(copy) ? p_.files.CopyHeldProgram(copy) : FileStatus::Failed;
     if (status == FileStatus::Refused) return ArmResult::Refused;
     if (status != FileStatus::Ok) return ArmResult::CopyFailed;
   }
@@ -168,6 +175,16 @@ RegStatus Eradication::DeleteValue(RegRoot root, const wchar_t* subKey) {
   const OpenedKey opened = p_.registry.Open(root, subKey);
   if (opened.status != RegStatus::Ok) return opened.status;
   return opened.key->DeleteValue(threat_.RunValueName);
+}
+
+MachineLock::MachineLock(Eradication& e) : process_(e.platform().process), result_(LockResult::Failed) {
+  found_ = e.FindThreat(&unexamined_);
+  e.EndRunningThreat(found_);
+  result_ = process_.LockMachine(kWaitMilliseconds);
+}
+
+MachineLock::~MachineLock() {
+  if (result_ == LockResult::Held) process_.UnlockMachine();
 }
 
 bool StartupValues::Any(RegStatus wanted) const {

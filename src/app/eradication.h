@@ -47,25 +47,39 @@ struct StartupValues {
   bool RunValueDeleted() const;
 };
 
+class Eradication;
+
 // Keeps every other run of the program from changing the machine while this
 // one does (a start-up script, a deployment tool and a user may all start
-// it at once); a run that finds another at work waits for it a while.
+// it at once); a run that finds another at work waits for it a while. The
+// threat's running processes are ended first: ending them is safe at any
+// time, and nothing they hold may keep the removal waiting.
 class MachineLock {
  public:
-  explicit MachineLock(Process& process) : process_(process), held_(process.LockMachine(kWaitSeconds)) {}
-  ~MachineLock() {
-    if (held_) process_.UnlockMachine();
-  }
+  explicit MachineLock(Eradication& eradication);
+  ~MachineLock();
   MachineLock(const MachineLock&) = delete;
   MachineLock& operator=(const MachineLock&) = delete;
-  // False when the other run did not finish in time: change nothing.
-  bool held() const { return held_; }
+  // True when this run may change the machine: it holds the lock, or it
+  // lacks the rights to take it and so to change anything at all.
+  bool held() const { return result_ == LockResult::Held || result_ == LockResult::NoRights; }
+  // Of the two texts, the one that says why nothing was changed: another
+  // run at work all the while, or a lock that could not be taken.
+  const char* Refusal(const char* busy, const char* failed) const {
+    return result_ == LockResult::Busy ? busy : failed;
+  }
+  // The halves whose threat was found before its processes were ended, and
+  // those whose file could not be looked at (bits as from FindThreat).
+  unsigned found() const { return found_; }
+  unsigned unexamined() const { return unexamined_; }
 
-  static constexpr unsigned kWaitSeconds = 30;
+  static constexpr unsigned kWaitMilliseconds = 30000;
 
  private:
   Process& process_;
-  bool held_;
+  unsigned found_ = 0;
+  unsigned unexamined_ = 0;
+  LockResult result_;
 };
 
 class Eradication {
@@ -121,6 +135,9 @@ class Eradication {
 
  private:
   RegStatus DeleteValue(RegRoot root, const wchar_t* subKey);
+  // Gives the copy at this path another name, which the next restart
+  // deletes; true when both were done.
+  bool MoveCopyAside(const std::wstring& copy);
 
   Platform p_;
   const ThreatProfile& threat_;

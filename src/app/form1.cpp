@@ -108,20 +108,19 @@ void Form1::Command2_Click() {
     Say(text::ScanFirst);
     return;
   }
-  // A running threat could write its value back before the restart; it is
-  // ended first, as /basmi does. The purge is told the threat's file in
+  // A running threat could write its value back before the restart; the
+  // lock ends it first, as for /basmi. The purge is told the threat's file in
   // this program's half, or in the 64-bit half when only that one holds
   // it; it looks at the other half itself. No box waits for the user while
   // other runs are kept waiting.
   Outcome out;
   {
-    const MachineLock lock(p_.process);
     Eradication machine = Machine();
+    const MachineLock lock(machine);
     if (!lock.held()) {
-      out.Fail(Word::Unexamined, text::Busy);
+      out.Fail(Word::Unexamined, lock.Refusal(text::Busy, text::LockFailed));
     } else {
       const unsigned found = machine.FindThreat();
-      machine.EndRunningThreat(found);
       const ArmResult armed = machine.Arm(machine.HalfAt(found == 2 ? 1 : 0));
       if (armed == ArmResult::Armed) {
         // The restart finishes the removal.
@@ -167,11 +166,11 @@ void Form1::Command3_Click() {
   StartupValues removal;
   Outcome out;
   {
-    const MachineLock lock(p_.process);
+    const MachineLock lock(machine);
     if (lock.held())
       ValuesOutcome(machine, removal = machine.RemoveStartupValues(), out);
     else
-      out.Fail(Word::Unexamined, text::Busy);
+      out.Fail(Word::Unexamined, lock.Refusal(text::Busy, text::LockFailed));
   }
   Record(machine, text::Command3, out);
   // Another run kept the machine all the while: nothing was done.
@@ -225,15 +224,18 @@ void Form1::Basmi() {
   // says what the switches would: 0 everything gone, 3010 a file the next
   // restart deletes, 5 something refused (or another run kept the machine).
   Eradication machine = Machine();
-  std::wstring log = text::Wide(text::Busy);
+  std::wstring log;
   Outcome out;
   {
     // The box below waits for the user: the lock is let go before it.
-    const MachineLock lock(p_.process);
-    if (lock.held())
+    const MachineLock lock(machine);
+    if (lock.held()) {
       log = Purge(machine, rights, out);
-    else
-      out.Fail(Word::Unexamined, text::Busy);
+    } else {
+      const char* refusal = lock.Refusal(text::Busy, text::LockFailed);
+      out.Fail(Word::Unexamined, refusal);
+      log = text::Wide(refusal);
+    }
   }
   Record(machine, text::PurgeStep, out);
   if (screenSeen_) p_.dialogs.ShowMessage(log);

@@ -43,6 +43,8 @@ inline constexpr char RestartFailed[] = "Gagal me-restart komputer. Silakan rest
 inline constexpr char SelfPathUnknown[] = "Lokasi program ini tidak dapat dibaca, registry tidak diubah.";
 inline constexpr char Busy[] =
     "Program ini sedang membasmi virus di proses lain. Tunggu sampai selesai, lalu coba lagi.";
+inline constexpr char LockFailed[] =
+    "Program ini tidak dapat mengunci komputer untuk pembasmian, tidak ada yang diubah.";
 inline constexpr char CopyFailed[] = "Program ini tidak dapat disalin ke folder Windows, registry tidak diubah.";
 
 // Registry restore.
@@ -96,6 +98,7 @@ inline constexpr char RunValuesRemoved[] = "registry dikembalikan";
 // Followed by the files or values that stay.
 inline constexpr char RunRefused[] = "akses ditolak:";
 inline constexpr char RunBusy[] = "program ini sedang membasmi di proses lain, tidak ada yang diubah";
+inline constexpr char RunLockFailed[] = "komputer tidak dapat dikunci untuk pembasmian, tidak ada yang diubah";
 // A run that needs a switch (nobody sees its screen) or whose switch line
 // is not right, in the event log.
 inline constexpr char NeedsSwitch[] = "perlu /scan, /basmi atau /remove; tidak ada yang diubah";

@@ -86,16 +86,19 @@ class Files {
   // writes, renames and deletions by anyone, for the life of the process;
   // only when it is the program that runs, which is checked at the start.
   virtual void HoldProgramFile(const std::wstring& path) = 0;
-  // Copies the held program file, byte for byte, over any file at to
-  // (read-only or hidden included); the copy is a plain file. Failed when
-  // nothing is held.
+  // Writes the program's bytes as the start-up check accepted them (never a
+  // second read of its file) over any file at to (read-only or hidden
+  // included); the copy is a plain file. Failed when nothing is held;
+  // InUse when the file at to is a program that runs, which cannot be
+  // written (it can be moved aside).
   virtual FileStatus CopyHeldProgram(const std::wstring& to) = 0;
   // Appends one line (a line end is added) to a UTF-8 text file, creating
   // it if needed; true when the whole line was written. Many writers may
   // share the file: one that holds it for a moment is waited for, up to
   // about two seconds, and the byte order mark goes only into an empty file.
-  // A link (a reparse point, or a file with a second name) is not written:
-  // it could lead the line into any file.
+  // A path that leads anywhere but where it names is not written: a link
+  // (a junction, a mount point, a symbolic link, a second name) as any of
+  // its folders or as the file itself could lead the line into any file.
   virtual bool AppendLine(const std::wstring& path, const std::wstring& line) = 0;
 
  protected:
@@ -114,6 +117,14 @@ enum class Elevation {
 };
 
 enum class RelaunchResult { Started, Declined, Failed };
+
+// What became of a request for the machine's lock.
+enum class LockResult {
+  Held,      // this run has it until UnlockMachine
+  NoRights,  // only administrators and the system may take it: nor could this run change anything
+  Busy,      // another run kept it for the whole wait
+  Failed,    // it could not be taken for another reason
+};
 
 // The kinds of record in the Windows event log.
 enum class EventType { Information, Warning, Error };
@@ -142,15 +153,17 @@ class Process {
   // place, as the system names it) and waits for each to end. False when
   // one of them could not be looked at or ended.
   virtual bool EndProcessesRunning(const std::wstring& image) = 0;
-  // False where nobody sees the screen: a window station that is not
-  // visible, as in session 0, where start-up scripts, services and tasks
-  // that run whether anyone is logged on or not run. A box or a window
-  // there would wait for ever.
+  // False where nobody sees the screen: session 0 on Vista and later, where
+  // start-up scripts, services and tasks that run whether anyone is logged
+  // on or not run, or a window station that is not visible (or cannot be
+  // read). A box or a window there would wait for ever.
   virtual bool ScreenSeen() = 0;
-  // Waits up to seconds until no other run of this program is changing the
-  // machine, then keeps the others waiting until UnlockMachine. False when
-  // the wait ran out.
-  virtual bool LockMachine(unsigned seconds) = 0;
+  // Waits up to milliseconds until no other run of this program is
+  // changing the machine, then keeps the others waiting until
+  // UnlockMachine. Only administrators and the system can take or hold the
+  // lock, so neither a standard user nor a program of one can keep a run
+  // waiting.
+  virtual LockResult LockMachine(unsigned milliseconds) = 0;
   virtual void UnlockMachine() = 0;
   // From now on nobody is at the screen for this process: a failure that
   // ends it shows no box, and the system shows none of its own.

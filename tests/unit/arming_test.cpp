@@ -104,6 +104,33 @@ TEST_F(ArmingTest, NothingIsArmedWhenTheCopyCannotBeMade) {
   }
 }
 
+TEST_F(ArmingTest, ACopyThatRunsIsMovedAsideAndLeavesAtTheRestart) {
+  // A copy an earlier arming left, started by a user or a logon, cannot be
+  // written while it runs; it can be renamed.
+  StartInfected();
+  m.files.files[copyPath] = 1000;
+  m.files.locked.insert(copyPath);
+  form.Command2_Click();
+  EXPECT_EQ(m.dialogs.messages.front(), L"Komputer Anda akan di restart dalam 10 detik");
+  EXPECT_EQ(m.files.files.at(copyPath), kProgramSize);
+  EXPECT_EQ(m.files.files.at(copyPath + L".old"), 1000u);
+  EXPECT_EQ(m.files.deleteAtRestart, std::vector<std::wstring>{copyPath + L".old"});
+  EXPECT_EQ(RunValue(), L"\"" + copyPath + L"\" " + threatPath);
+
+  // One that cannot even be moved aside arms nothing.
+  m = {};
+  StartInfected();
+  m.files.files[copyPath] = 1000;
+  m.files.locked.insert(copyPath);
+  m.files.refuseWrites.insert(copyPath + L".old");
+  const auto before = Keys();
+  form.Command2_Click();
+  EXPECT_EQ(m.dialogs.messages,
+            std::vector<std::wstring>{L"Program ini tidak dapat disalin ke folder Windows, registry tidak diubah."});
+  EXPECT_EQ(Keys(), before);
+  EXPECT_EQ(m.files.files.at(copyPath), 1000u);
+}
+
 TEST_F(ArmingTest, TheCopyIsTheProgramHeldSinceTheStartNotWhatItsPathHoldsNow) {
   // The user who started it renames it and puts another file at its path.
   StartInfected();
@@ -126,6 +153,7 @@ TEST_F(ArmingTest, ARunningThreatInEitherHalfIsEndedBeforeAnyValueIsWritten) {
   form.Command2_Click();
   EXPECT_TRUE(m.process.running.empty());
   EXPECT_EQ(std::set<std::wstring>(m.process.endRequests.begin(), m.process.endRequests.end()), images);
+  EXPECT_EQ(m.process.endsBeforeLock, std::vector<std::size_t>{2}) << "a threat could hold anything";
   EXPECT_FALSE(armedFirst);
   EXPECT_EQ(RunValue(), L"\"" + copyPath + L"\" " + threatPath);
 }
@@ -147,7 +175,7 @@ TEST_F(ArmingTest, NothingChangesWhileAnotherRunChangesTheMachine) {
 
   m = {};
   StartInfected();
-  m.process.otherRunAtWork = true;
+  m.process.lockAnswer = LockResult::Busy;
   const auto registry = Keys();
   const auto files = m.files.files;
   form.Command2_Click();
@@ -162,7 +190,7 @@ TEST_F(ArmingTest, NothingChangesWhileAnotherRunChangesTheMachine) {
   EXPECT_EQ(m.process.exitCodes, std::vector<int>{0});
   EXPECT_EQ(Keys(), registry);
   EXPECT_EQ(m.files.files, files);
-  EXPECT_EQ(m.process.lockWaits, (std::vector<unsigned>{30, 30, 30}));
+  EXPECT_EQ(m.process.lockWaits, (std::vector<unsigned>{30000, 30000, 30000}));
 }
 
 TEST_F(ArmingTest, RunValueStartsThePurgeOfTheThreat) {

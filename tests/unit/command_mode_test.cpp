@@ -47,6 +47,20 @@ class CommandModeTest : public FormTest {
   const std::wstring runValue = L"\"" + copyPath + L"\" " + threatPath;
 };
 
+TEST_F(CommandModeTest, TheLogsTimeCarriesItsOffsetFromUtcOnEitherSide) {
+  // Zones ahead of UTC and behind it, by whole hours and by fractions.
+  const std::pair<int, const wchar_t*> zones[] = {{420, L"+07:00"},  {0, L"+00:00"},    {345, L"+05:45"},
+                                                  {-210, L"-03:30"}, {-150, L"-02:30"}, {-600, L"-10:00"}};
+  for (const auto& [minutes, offset] : zones) {
+    m = {};
+    m.process.now.utcOffsetMinutes = minutes;
+    EXPECT_EQ(Run(std::wstring(L"/scan") + kLog), 0);
+    const auto& lines = m.files.lines[L"\\\\srv\\logs\\kolvane.log"];
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].substr(0, 26), L"2026-12-08 09:05:07" + std::wstring(offset) + L"\t") << minutes;
+  }
+}
+
 TEST_F(CommandModeTest, ScanChangesNothingAndSaysByItsCode) {
   m.process.elevation = Elevation::CanBeElevated;
   EXPECT_EQ(Run(std::wstring(L"/scan") + kLog), 0);
@@ -115,6 +129,18 @@ TEST_F(CommandModeTest, BasmiRemovesNowOrAtTheRestartAndLeavesNothingForALogon) 
   EXPECT_EQ(LogLine(),
             Line(L"/basmi", L"dihapus",
                  L"ditemukan: " + threatPath + L" " + kRun + L" " + kServices + L"; file dan registry dihapus", 0));
+
+  // Run from the arming's place by somebody else (PsExec's -c copies the
+  // program there): its own file stays where it is.
+  m = {};
+  PlantThreat();
+  m.process.moduleFileName = copyPath;
+  m.files.files[copyPath] = kProgramSize;
+  EXPECT_EQ(Run(L"/basmi"), 0);
+  EXPECT_EQ(m.files.files.count(threatPath), 0u);
+  EXPECT_EQ(m.files.files.count(copyPath), 1u);
+  EXPECT_TRUE(m.files.deleteAtRestart.empty());
+  EXPECT_EQ(m.files.deleteCalls, std::vector<std::wstring>{threatPath});
 
   // The threat is running, in either half or both, and cannot be ended:
   // the system deletes the read-only file at the restart by its real name,
@@ -230,22 +256,40 @@ TEST_F(CommandModeTest, WhatTheDeletionNoLongerRecognisesOrAnotherRunHoldsIsNotE
   EXPECT_EQ(LogLine(), Line(L"/basmi", L"tidak-diperiksa",
                             L"ditemukan: " + threatPath + L"; tidak dapat diperiksa: " + threatPath, 5));
 
-  // Another run is changing the machine all the while: /basmi and /remove
-  // change nothing, and /scan, which changes nothing, does not wait.
-  for (const wchar_t* name : {L"/basmi", L"/remove"}) {
-    m = {};
-    PlantThreat();
-    m.process.otherRunAtWork = true;
-    const auto registry = Keys();
-    EXPECT_EQ(Run(name + std::wstring(kLog)), 5);
-    EXPECT_EQ(Keys(), registry);
-    EXPECT_EQ(m.files.files.count(threatPath), 1u);
-    EXPECT_EQ(LogLine(),
-              Line(name, L"tidak-diperiksa", L"program ini sedang membasmi di proses lain, tidak ada yang diubah", 5));
-    EXPECT_FALSE(m.process.locked);
+  // Another run is changing the machine all the while, or the lock cannot
+  // be had: /basmi and /remove change nothing but the running threat,
+  // which is ended before the wait, and /scan, which changes nothing, does
+  // not wait.
+  const std::pair<LockResult, const wchar_t*> refusals[] = {
+      {LockResult::Busy, L"program ini sedang membasmi di proses lain, tidak ada yang diubah"},
+      {LockResult::Failed, L"komputer tidak dapat dikunci untuk pembasmian, tidak ada yang diubah"}};
+  for (const auto& [answer, why] : refusals) {
+    for (const wchar_t* name : {L"/basmi", L"/remove"}) {
+      m = {};
+      PlantThreat();
+      m.process.running = {threatPath};
+      m.process.lockAnswer = answer;
+      const auto registry = Keys();
+      EXPECT_EQ(Run(name + std::wstring(kLog)), 5);
+      EXPECT_EQ(Keys(), registry);
+      EXPECT_EQ(m.files.files.count(threatPath), 1u);
+      EXPECT_EQ(LogLine(), Line(name, L"tidak-diperiksa", why, 5));
+      EXPECT_FALSE(m.process.locked);
+      EXPECT_TRUE(m.process.running.empty()) << "the threat could hold anything";
+      EXPECT_EQ(m.process.endsBeforeLock, std::vector<std::size_t>{1});
+      EXPECT_EQ(m.process.lockWaits, std::vector<unsigned>{30000}) << "milliseconds";
+    }
   }
+  // Without the rights to the lock nothing could be changed anyway: the run
+  // goes on and says what it could not do.
   m = {};
-  m.process.otherRunAtWork = true;
+  PlantThreat();
+  m.process.lockAnswer = LockResult::NoRights;
+  m.files.denied.insert(threatPath);
+  EXPECT_EQ(Run(std::wstring(L"/basmi") + kLog), 5);
+  EXPECT_EQ(LogLine(), Line(L"/basmi", L"ditolak", L"ditemukan: " + threatPath + L"; akses ditolak: " + threatPath, 5));
+  m = {};
+  m.process.lockAnswer = LockResult::Busy;
   EXPECT_EQ(Run(L"/scan"), 0);
   EXPECT_TRUE(m.process.lockWaits.empty());
 }

@@ -59,12 +59,17 @@ TEST_F(PurgeTest, MissingFileReadsGagal) {
 TEST_F(PurgeTest, LockedThreatFileIsDeletedAtTheNextRestart) {
   PlantThreat();
   m.files.locked.insert(threatPath);
+  // Started some other way, it runs: it is ended before the purge waits
+  // for the machine's lock, which it could otherwise hold.
+  m.process.running = {threatPath};
   // The threat marks its file read-only, which would keep it at the restart.
   m.files.readOnly.insert(threatPath);
   EXPECT_EQ(Purge(threatPath), Log(L"Sukses", threatPath, L"Gagal") +
                                    L"            File akan dihapus saat komputer di-restart berikutnya\r\n");
   EXPECT_EQ(m.files.deleteAtRestart, std::vector<std::wstring>{threatPath});
   EXPECT_EQ(m.files.readOnly.count(threatPath), 0u) << "read-only when the restart comes";
+  EXPECT_TRUE(m.process.running.empty());
+  EXPECT_EQ(m.process.endsBeforeLock, std::vector<std::size_t>{1});
 }
 
 TEST_F(PurgeTest, OnA64BitWindowsTheRestartDeletesTheThreatInItsRealPlace) {

@@ -1,6 +1,8 @@
 // The real Win32 layer against the registry and files of the Wine prefix.
 #include <gtest/gtest.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <sddl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -299,10 +301,128 @@ TEST_F(FilesTest, ALogThatIsALinkIsNotWritten) {
   EXPECT_EQ(e2e::ReadFileText(other), "");
 }
 
+// What the log's checks are told, for the links Wine cannot make: a folder
+// that reads as a junction, a file that reads as a reparse point, an open
+// file that lies elsewhere than its path says.
+struct {
+  std::wstring linkedFolder;
+  bool fileIsLink = false;
+  std::wstring finalPath;
+  std::vector<std::wstring> opened;
+  std::vector<DWORD> shares;
+} g_log;
+
+DWORD WINAPI LogAttributes(LPCWSTR path) {
+  return SameName(path, g_log.linkedFolder.c_str()) ? FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY
+                                                    : ::GetFileAttributesW(path);
+}
+BOOL WINAPI LogInformation(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info) {
+  const BOOL ok = ::GetFileInformationByHandle(file, info);
+  if (g_log.fileIsLink) info->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+  return ok;
+}
+DWORD WINAPI LogFinalPath(HANDLE file, LPWSTR buffer, DWORD size, DWORD flags) {
+  if (g_log.finalPath.empty()) return ::GetFinalPathNameByHandleW(file, buffer, size, flags);
+  if (g_log.finalPath.size() >= size) return static_cast<DWORD>(g_log.finalPath.size() + 1);
+  ::lstrcpyW(buffer, g_log.finalPath.c_str());
+  return static_cast<DWORD>(g_log.finalPath.size());
+}
+HANDLE WINAPI LogOpen(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                      DWORD flags, HANDLE from) {
+  g_log.opened.push_back(path);
+  g_log.shares.push_back(share);
+  return ::CreateFileW(path, access, share, security, disposition, flags, from);
+}
+
+TEST_F(FilesTest, ALogIsWrittenOnlyWhereItsPathLeads) {
+  g_log = {};
+  Win32Files files(FileCalls{.createFile = &LogOpen,
+                             .getFileAttributes = &LogAttributes,
+                             .getFileInformation = &LogInformation,
+                             .getFinalPathName = &LogFinalPath});
+  // A plain folder, named in any of the forms that lead there.
+  const std::wstring plain = dir + L"\\plain.log";
+  made.push_back(plain);
+  const std::wstring name = dir.substr(dir.rfind(L'\\') + 1);
+  std::wstring shortDir(MAX_PATH, L'\0');
+  shortDir.resize(::GetShortPathNameW(dir.c_str(), shortDir.data(), MAX_PATH));
+  for (const std::wstring& path :
+       {plain, dir + L"\\..\\" + name + L"\\plain.log", L"\\\\?\\" + plain, shortDir + L"\\plain.log"}) {
+    EXPECT_TRUE(files.AppendLine(path, L"line")) << std::string(path.begin(), path.end());
+  }
+  EXPECT_EQ(e2e::ReadFileText(plain), "\xEF\xBB\xBFline\r\nline\r\nline\r\nline\r\n");
+  // Other writers wait their turn.
+  for (const DWORD share : g_log.shares) EXPECT_EQ(share, static_cast<DWORD>(FILE_SHARE_READ));
+
+  // A folder on the way that is a link: nothing is created there.
+  const std::wstring linked = dir + L"\\linked";
+  ASSERT_TRUE(::CreateDirectoryW(linked.c_str(), nullptr));
+  g_log = {};
+  g_log.linkedFolder = linked;
+  EXPECT_FALSE(files.AppendLine(linked + L"\\x.dll", L"line"));
+  EXPECT_TRUE(g_log.opened.empty());
+  EXPECT_FALSE(e2e::FileExists(linked + L"\\x.dll"));
+  ::RemoveDirectoryW(linked.c_str());
+
+  // The file itself a link, or an open file that lies elsewhere (a folder
+  // made a link after it was looked at): not a byte is written.
+  const std::wstring other = Make(L"other.cmd", 0);
+  g_log = {};
+  g_log.fileIsLink = true;
+  EXPECT_FALSE(files.AppendLine(other, L"line"));
+  g_log = {};
+  g_log.finalPath = L"\\\\?\\C:\\windows\\system32\\other.cmd";
+  EXPECT_FALSE(files.AppendLine(other, L"line"));
+  EXPECT_EQ(e2e::ReadFileText(other), "");
+
+  // Devices are no log.
+  for (const wchar_t* device : {L"CON", L"NUL", L"\\\\.\\pipe\\kolvane", L"\\\\.\\C:"}) {
+    EXPECT_FALSE(files.AppendLine(device, L"line")) << device;
+  }
+}
+
+// A running program's file, which Windows refuses to write or delete.
+HANDLE WINAPI RunningCopy(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                          DWORD flags, HANDLE from) {
+  if (std::wstring(path).ends_with(L"running.exe")) {
+    ::SetLastError(ERROR_SHARING_VIOLATION);
+    return INVALID_HANDLE_VALUE;
+  }
+  return ::CreateFileW(path, access, share, security, disposition, flags, from);
+}
+BOOL WINAPI RunningImageDisposition(HANDLE file, int kind, LPVOID data, DWORD size) {
+  if (kind == 4 /* FileDispositionInfo */) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  return ::SetFileInformationByHandle(file, static_cast<FILE_INFO_BY_HANDLE_CLASS>(kind), data, size);
+}
+
+TEST_F(FilesTest, ARunningProgramsFileIsLeftForTheRestartAndCopiedOverOnlyOnceMoved) {
+  Win32Files files(FileCalls{.createFile = &RunningCopy, .setFileInformation = &RunningImageDisposition});
+  const std::wstring threat = Make(L"ssvchost.exe", 110592);
+  ASSERT_TRUE(::SetFileAttributesW(threat.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(files.DeleteOfSize(threat, 110592), FileStatus::InUse) << "for the restart, not a failure";
+  EXPECT_TRUE(e2e::FileExists(threat));
+  EXPECT_EQ(::GetFileAttributesW(threat.c_str()) & FILE_ATTRIBUTE_READONLY, 0u) << "ready for the restart";
+
+  // A name of its own: the file checked last stays open until another is.
+  const std::wstring program = dir + L"\\running program.exe";
+  made.push_back(program);
+  const HMODULE image = e2e::MapProgramCopy(program);
+  ASSERT_NE(image, nullptr);
+  ASSERT_TRUE(CheckProgramFile(program.c_str(), image));
+  files.HoldProgramFile(program);
+  EXPECT_EQ(files.CopyHeldProgram(Make(L"running.exe", 7)), FileStatus::InUse);
+  files = Win32Files();
+  ::FreeLibrary(image);
+}
+
 TEST_F(FilesTest, TheHeldProgramCannotBeReplacedAndIsCopiedOverAnyOldCopy) {
   const std::wstring program = dir + L"\\program.exe";
   made.push_back(program);
   const HMODULE image = e2e::MapProgramCopy(program);
+  ASSERT_NE(image, nullptr);
   ASSERT_TRUE(CheckProgramFile(program.c_str(), image));
   const std::uint64_t programSize = e2e::ReadFileText(program).size();
   const std::wstring to = Make(L"copy.exe", 7);
@@ -525,10 +645,15 @@ TEST(ProgramImage, TheHeldProgramIsTheCheckedFileOrNothing) {
   EXPECT_FALSE(CheckProgramFile(path.c_str(), ::GetModuleHandleW(nullptr))) << "not that image";
   ASSERT_TRUE(CheckProgramFile(path.c_str(), image));
   {
+    // Every copy is the whole program, the second as the first. (A failed
+    // comparison prints sizes, never the bytes of a program.)
     Win32Files files;
     files.HoldProgramFile(path);
-    EXPECT_EQ(files.CopyHeldProgram(copy), FileStatus::Ok);
-    EXPECT_EQ(e2e::ReadFileText(copy), e2e::ReadFileText(path));
+    for (int copies = 0; copies < 2; ++copies) {
+      EXPECT_EQ(files.CopyHeldProgram(copy), FileStatus::Ok);
+      EXPECT_TRUE(e2e::ReadFileText(copy) == e2e::ReadFileText(path))
+          << e2e::ReadFileText(copy).size() << " bytes copied of " << e2e::ReadFileText(path).size();
+    }
   }
   // Renamed after the check, with another file at its name: nothing is held.
   const std::wstring aside = path + L".old";
@@ -597,27 +722,139 @@ TEST(Win32Process, AnEndedProcessIsWaitedForBeforeItsFileIsTouched) {
 TEST(Win32Process, OneRunChangesTheMachineAtATime) {
   Win32Process first;
   Win32Process second;
-  ASSERT_TRUE(first.LockMachine(1));
-  // Another process's run, as a thread of its own (a mutex lets its owner
-  // thread in again).
+  ASSERT_EQ(first.LockMachine(1000), LockResult::Held);
+  // Another run waits all its time in vain...
+  DWORD start = ::GetTickCount();
+  EXPECT_EQ(second.LockMachine(300), LockResult::Busy);
+  EXPECT_GE(::GetTickCount() - start, 280u) << "it waited";
+  // ...or until the first lets go.
   struct Other {
-    static DWORD WINAPI Lock(LPVOID process) { return static_cast<Win32Process*>(process)->LockMachine(0.3) ? 1 : 0; }
+    static DWORD WINAPI LetGo(LPVOID process) {
+      ::Sleep(200);
+      static_cast<Win32Process*>(process)->UnlockMachine();
+      return 0;
+    }
   };
-  const auto lockElsewhere = [&] {
-    const HANDLE thread = ::CreateThread(nullptr, 0, &Other::Lock, &second, 0, nullptr);
-    DWORD got = 2;
-    ::WaitForSingleObject(thread, e2e::kTimeoutMs);
-    ::GetExitCodeThread(thread, &got);
-    ::CloseHandle(thread);
-    return got;
+  const HANDLE thread = ::CreateThread(nullptr, 0, &Other::LetGo, &first, 0, nullptr);
+  start = ::GetTickCount();
+  EXPECT_EQ(second.LockMachine(e2e::kTimeoutMs), LockResult::Held);
+  EXPECT_GE(::GetTickCount() - start, 150u);
+  ::WaitForSingleObject(thread, e2e::kTimeoutMs);
+  ::CloseHandle(thread);
+  second.UnlockMachine();
+  // Nothing is left behind for the next run.
+  wchar_t windows[MAX_PATH];
+  ASSERT_GT(::GetSystemWindowsDirectoryW(windows, MAX_PATH), 0u);
+  EXPECT_EQ(::GetFileAttributesW((std::wstring(windows) + L"\\KolvaneBackdoorHeliosB.lock").c_str()),
+            INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(first.LockMachine(0), LockResult::Held);
+}
+
+// The lock's requests: a file in the system's Windows directory, the same
+// for every session, that only administrators and the system may open,
+// shared with nobody and asked only for what deleting it on close needs.
+struct {
+  int calls = 0;
+  std::wstring path, rights;
+  DWORD access = 0, share = 0, disposition = 0, flags = 0;
+  DWORD answer = ERROR_SUCCESS;
+} g_lock;
+
+HANDLE WINAPI RecordLockOpen(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                             DWORD flags, HANDLE from) {
+  ++g_lock.calls;
+  g_lock = {g_lock.calls, path, L"", access, share, disposition, flags, g_lock.answer};
+  wchar_t* text = nullptr;
+  if (security != nullptr &&
+      ::ConvertSecurityDescriptorToStringSecurityDescriptorW(security->lpSecurityDescriptor, SDDL_REVISION_1,
+                                                             DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    g_lock.rights = text;
+    ::LocalFree(text);
+  }
+  if (g_lock.answer == ERROR_SUCCESS) return ::CreateFileW(path, access, share, security, disposition, flags, from);
+  ::SetLastError(g_lock.answer);
+  return INVALID_HANDLE_VALUE;
+}
+
+TEST(Win32Process, TheLockIsAFileOnlyAdministratorsMayMakeOrOpenAndNobodyShares) {
+  g_lock = {};
+  Win32Process process(ProcessCalls{.createFile = &RecordLockOpen});
+  EXPECT_EQ(process.LockMachine(100), LockResult::Held);
+  wchar_t windows[MAX_PATH];
+  ASSERT_GT(::GetSystemWindowsDirectoryW(windows, MAX_PATH), 0u);
+  EXPECT_EQ(g_lock.path, std::wstring(windows) + L"\\KolvaneBackdoorHeliosB.lock");
+  EXPECT_EQ(g_lock.rights, L"D:P(A;;FA;;;SY)(A;;FA;;;BA)");
+  EXPECT_EQ(g_lock.access, static_cast<DWORD>(DELETE));
+  EXPECT_EQ(g_lock.share, 0u);
+  EXPECT_EQ(g_lock.disposition, static_cast<DWORD>(OPEN_ALWAYS));
+  EXPECT_NE(g_lock.flags & FILE_FLAG_DELETE_ON_CLOSE, 0u);
+  process.UnlockMachine();
+
+  // Without the rights to it nothing could be changed anyway; any other
+  // failure is one.
+  const std::pair<DWORD, LockResult> answers[] = {{ERROR_ACCESS_DENIED, LockResult::NoRights},
+                                                  {ERROR_PATH_NOT_FOUND, LockResult::Failed},
+                                                  {ERROR_DISK_FULL, LockResult::Failed}};
+  for (const auto& [answer, result] : answers) {
+    g_lock = {};
+    g_lock.answer = answer;
+    EXPECT_EQ(process.LockMachine(e2e::kTimeoutMs), result) << answer;
+    EXPECT_LE(g_lock.calls, 3) << "no long wait for what cannot change";
+  }
+  g_lock = {};
+  g_lock.answer = ERROR_SHARING_VIOLATION;
+  EXPECT_EQ(process.LockMachine(200), LockResult::Busy);
+  EXPECT_GT(g_lock.calls, 1) << "asked again while it waited";
+}
+
+// Who may see the screen, as each Windows tells it.
+struct {
+  DWORD major = 10;
+  BOOL sessionKnown = TRUE;
+  DWORD session = 1;
+  BOOL flagsKnown = TRUE;
+  DWORD flags = WSF_VISIBLE;
+} g_screen;
+
+DWORD WINAPI ScreenVersion() { return g_screen.major; }
+BOOL WINAPI ScreenSession(DWORD, DWORD* session) {
+  *session = g_screen.session;
+  return g_screen.sessionKnown;
+}
+BOOL WINAPI ScreenFlags(HANDLE, int index, PVOID info, DWORD size, LPDWORD) {
+  if (index != UOI_FLAGS || size < sizeof(USEROBJECTFLAGS) || !g_screen.flagsKnown) return FALSE;
+  static_cast<USEROBJECTFLAGS*>(info)->dwFlags = g_screen.flags;
+  return TRUE;
+}
+
+TEST(Win32Process, SessionZeroIsNobodysScreenFromVistaOnAndAnUnreadableStationToo) {
+  struct Case {
+    DWORD major;
+    BOOL sessionKnown;
+    DWORD session;
+    BOOL flagsKnown;
+    DWORD flags;
+    bool seen;
   };
-  EXPECT_EQ(lockElsewhere(), 0u) << "waited, in vain";
-  first.UnlockMachine();
-  EXPECT_EQ(lockElsewhere(), 1u);
-  // That thread has ended holding the lock, as a run that crashed would:
-  // the next run goes on.
-  EXPECT_TRUE(first.LockMachine(1));
-  first.UnlockMachine();
+  const Case cases[] = {
+      {10, TRUE, 1, TRUE, WSF_VISIBLE, true},    // a user's session
+      {10, TRUE, 0, TRUE, WSF_VISIBLE, false},   // session 0 with interactive services allowed
+      {6, TRUE, 0, TRUE, WSF_VISIBLE, false},    // Vista
+      {5, TRUE, 0, TRUE, WSF_VISIBLE, true},     // XP: session 0 is the console's
+      {5, TRUE, 0, TRUE, 0, false},              // XP: a service's hidden station
+      {10, TRUE, 1, TRUE, 0, false},             // a station nobody sees
+      {10, TRUE, 1, FALSE, WSF_VISIBLE, false},  // flags that cannot be read
+      {10, FALSE, 0, TRUE, WSF_VISIBLE, true},   // a session that cannot be told: the station decides
+  };
+  for (const Case& c : cases) {
+    g_screen = {c.major, c.sessionKnown, c.session, c.flagsKnown, c.flags};
+    Win32Process process(ProcessCalls{.getVersion = &ScreenVersion,
+                                      .processIdToSessionId = &ScreenSession,
+                                      .getUserObjectInformation = &ScreenFlags});
+    EXPECT_EQ(process.ScreenSeen(), c.seen) << c.major << " session " << c.session << " flags " << c.flags;
+  }
+  // Wine's own answer, in a session of its own with a visible station.
+  EXPECT_TRUE(Win32Process().ScreenSeen());
 }
 
 TEST(EventLog, TheProgramHoldsATextForEveryOutcomeAndNoMore) {

@@ -159,6 +159,7 @@ struct RelaunchRequest {
   int show = 0;
   BOOL answer = TRUE;
   DWORD error = ERROR_SUCCESS;
+  bool replaceable = false;  // the file could be written or deleted while it started
 } g_relaunch;
 
 std::wstring Text(const wchar_t* text) { return text == nullptr ? L"<null>" : text; }
@@ -170,6 +171,11 @@ BOOL WINAPI RecordShellExecuteEx(SHELLEXECUTEINFOW* info) {
   g_relaunch.file = Text(info->lpFile);
   g_relaunch.parameters = Text(info->lpParameters);
   g_relaunch.show = info->nShow;
+  const HANDLE writer =
+      ::CreateFileW(info->lpFile, GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  g_relaunch.replaceable = writer != INVALID_HANDLE_VALUE;
+  if (writer != INVALID_HANDLE_VALUE) ::CloseHandle(writer);
   ::SetLastError(g_relaunch.error);
   return g_relaunch.answer;
 }
@@ -199,6 +205,7 @@ TEST(Win32Process, ElevatedRelaunchAsksForThisProgramWithTheSameArguments) {
   EXPECT_EQ(g_relaunch.file, g_self);
   EXPECT_EQ(g_relaunch.parameters, arguments);
   EXPECT_EQ(g_relaunch.show, SW_SHOWNORMAL);
+  EXPECT_FALSE(g_relaunch.replaceable) << "held while the system starts it";
 
   // The window's own request at the start: the program with no argument.
   g_relaunch = {};

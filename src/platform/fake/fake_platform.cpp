@@ -116,6 +116,7 @@ bool FakeFiles::Move(const std::wstring& from, const std::wstring& to) {
   if (files.count(from) == 0 || refuseWrites.count(to) != 0) return false;
   files[to] = files[from];
   files.erase(from);
+  if (locked.erase(from) != 0) locked.insert(to);
   return true;
 }
 
@@ -130,6 +131,7 @@ FileStatus FakeFiles::CopyHeldProgram(const std::wstring& to) {
   if (!heldBytes) return FileStatus::Failed;
   if (denied.count(to) != 0) return FileStatus::Refused;
   if (refuseWrites.count(to) != 0) return FileStatus::Failed;
+  if (locked.count(to) != 0) return FileStatus::InUse;
   files[to] = *heldBytes;
   readOnly.erase(to);
   return FileStatus::Ok;

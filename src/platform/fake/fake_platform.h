@@ -72,7 +72,9 @@ class FakeFiles : public Files {
   // "64:" before a path written as 64-bit programs see it.
   std::vector<std::wstring> deleteAtRestart;
   bool canScheduleDeletes = true;
-  std::set<std::wstring> locked;  // files that cannot be deleted
+  // Files that cannot be deleted, as a running program's file: nor
+  // written, though they can be renamed.
+  std::set<std::wstring> locked;
   std::vector<std::wstring> deleteCalls;
   std::wstring heldProgram;                // the program file held since the start
   bool programReplaced = false;            // its path holds another program than the one that runs
@@ -95,9 +97,11 @@ class FakeProcess : public Process {
     events.push_back({id, type, {texts[0], texts[1], texts[2], texts[3]}});
   }
   bool ScreenSeen() override { return screenSeen; }
-  bool LockMachine(unsigned seconds) override {
-    lockWaits.push_back(seconds);
-    return locked = !otherRunAtWork;
+  LockResult LockMachine(unsigned milliseconds) override {
+    lockWaits.push_back(milliseconds);
+    endsBeforeLock.push_back(endRequests.size());
+    locked = lockAnswer == LockResult::Held;
+    return lockAnswer;
   }
   void UnlockMachine() override { locked = false; }
   void EndProcess(int exitCode) override {
@@ -120,10 +124,13 @@ class FakeProcess : public Process {
   bool wow64 = false;
   bool unattended = false;
   bool screenSeen = true;  // false: a window station nobody sees
-  // The machine's lock: another run keeps it for longer than any wait.
-  bool otherRunAtWork = false;
+  // The machine's lock: what each request for it gets (Busy: another run
+  // keeps it for longer than any wait), the waits asked for, and how many
+  // end requests had been made at each.
+  LockResult lockAnswer = LockResult::Held;
   bool locked = false;
   std::vector<unsigned> lockWaits;
+  std::vector<std::size_t> endsBeforeLock;
   // Running processes by the image they were started from; those from an
   // image in unkillable cannot be ended. endRequests lists the images asked for.
   std::multiset<std::wstring> running;

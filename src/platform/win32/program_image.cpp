@@ -8,9 +8,12 @@
 namespace kolvane::win32 {
 namespace {
 
-// The file checked at the start, open for the life of the process. Set
-// before the static constructors run, so it must need none.
+// The file checked at the start, open for the life of the process, and its
+// bytes as they were checked. Set before the static constructors run, so
+// they must need none.
 HANDLE g_checked = nullptr;
+unsigned char* g_checkedBytes = nullptr;
+std::size_t g_checkedSize = 0;
 
 template <typename T>
 const T* At(const unsigned char* file, std::size_t size, std::size_t offset) {
@@ -29,25 +32,29 @@ bool SameFile(HANDLE a, HANDLE b) {
 }  // namespace
 
 bool ImageMatchesFile(const unsigned char* image, const unsigned char* file, std::size_t size) {
-  // The headers of this build (32- or 64-bit); any other kind of file fails.
-  const auto* dos = At<IMAGE_DOS_HEADER>(file, size, 0);
-  if (dos == nullptr || dos->e_magic != IMAGE_DOS_SIGNATURE) return false;
+  // Every bound comes from the image's own headers, which the loader read
+  // as it mapped them: the file's headers must be the same bytes, but for
+  // the load address the loader may note there, before anything else of
+  // the file is believed or anything is allocated for it.
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image);
   const std::size_t ntOffset = static_cast<std::size_t>(dos->e_lfanew);
-  const auto* nt = At<IMAGE_NT_HEADERS>(file, size, ntOffset);
-  if (nt == nullptr || nt->Signature != IMAGE_NT_SIGNATURE || nt->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR_MAGIC ||
-      nt->OptionalHeader.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_IAT) {
-    return false;
-  }
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(image + ntOffset);
   const auto& optional = nt->OptionalHeader;
   const std::size_t imageSize = optional.SizeOfImage;
   const std::size_t headerSize = optional.SizeOfHeaders;
+  const std::size_t baseOffset = ntOffset + offsetof(IMAGE_NT_HEADERS, OptionalHeader.ImageBase);
+  const std::size_t baseEnd = baseOffset + sizeof(optional.ImageBase);
+  if (headerSize > size || baseEnd > headerSize || optional.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_IAT ||
+      std::memcmp(file, image, baseOffset) != 0 ||
+      std::memcmp(file + baseEnd, image + baseEnd, headerSize - baseEnd) != 0) {
+    return false;
+  }
+  decltype(optional.ImageBase) fileBase;
+  std::memcpy(&fileBase, file + baseOffset, sizeof(fileBase));
   const std::size_t sectionsOffset =
       ntOffset + offsetof(IMAGE_NT_HEADERS, OptionalHeader) + nt->FileHeader.SizeOfOptionalHeader;
   const std::size_t count = nt->FileHeader.NumberOfSections;
-  if (headerSize > size || headerSize > imageSize ||
-      sectionsOffset + count * sizeof(IMAGE_SECTION_HEADER) > headerSize) {
-    return false;
-  }
+  if (sectionsOffset + count * sizeof(IMAGE_SECTION_HEADER) > headerSize) return false;
   // What the loader made of the file: headers and sections where they are
   // mapped, each section as long as it is in both the file and the image.
   // Every page of an image is mapped; what no part of the file fills is
@@ -60,7 +67,7 @@ bool ImageMatchesFile(const unsigned char* image, const unsigned char* file, std
     return true;
   };
   if (!take(0, 0, headerSize)) return false;
-  const auto* sections = reinterpret_cast<const IMAGE_SECTION_HEADER*>(file + sectionsOffset);
+  const auto* sections = reinterpret_cast<const IMAGE_SECTION_HEADER*>(image + sectionsOffset);
   for (std::size_t i = 0; i < count; ++i) {
     const IMAGE_SECTION_HEADER& s = sections[i];
     // A file that ends before a section does is not loaded at all.
@@ -72,8 +79,7 @@ bool ImageMatchesFile(const unsigned char* image, const unsigned char* file, std
   }
   // The loader moves an image that does not sit where it was built for and
   // may note the new place in its header.
-  const ULONG_PTR delta = reinterpret_cast<ULONG_PTR>(image) - static_cast<ULONG_PTR>(optional.ImageBase);
-  const std::size_t baseOffset = ntOffset + offsetof(IMAGE_NT_HEADERS, OptionalHeader.ImageBase);
+  const ULONG_PTR delta = reinterpret_cast<ULONG_PTR>(image) - static_cast<ULONG_PTR>(fileBase);
   std::memcpy(expected.get() + baseOffset, image + baseOffset, sizeof(optional.ImageBase));
   if (delta != 0) {
     const IMAGE_DATA_DIRECTORY& relocations = optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC];
@@ -120,15 +126,23 @@ bool CheckProgramFile(const wchar_t* path, const void* image) {
     return false;
   }
   const auto bytes = static_cast<DWORD>(size.QuadPart);
-  const std::unique_ptr<unsigned char[]> content(new unsigned char[bytes]);
+  std::unique_ptr<unsigned char[]> content(new unsigned char[bytes]);
   DWORD read = 0;
   if (!::ReadFile(file.get(), content.get(), bytes, &read, nullptr) || read != bytes ||
       !ImageMatchesFile(static_cast<const unsigned char*>(image), content.get(), bytes)) {
     return false;
   }
   if (g_checked != nullptr) ::CloseHandle(g_checked);
+  delete[] g_checkedBytes;
   g_checked = file.release();
+  g_checkedBytes = content.release();
+  g_checkedSize = bytes;
   return true;
+}
+
+const unsigned char* CheckedProgramBytes(std::size_t& size) {
+  size = g_checkedSize;
+  return g_checkedBytes;
 }
 
 ScopedFileHandle OpenCheckedProgramFile(const wchar_t* path) {

@@ -30,6 +30,12 @@ bool ImageMatchesFile(const unsigned char* image, const unsigned char* file, std
 // when it is the image at image. True when it is.
 bool CheckProgramFile(const wchar_t* path, const void* image);
 
+// The bytes of the file CheckProgramFile kept, as they were when they were
+// checked: a copy of the program is written from these, never from a
+// second read of its file, which a file server or a device could answer
+// with other bytes. Null when no file passed.
+const unsigned char* CheckedProgramBytes(std::size_t& size);
+
 // Opens the file at path for reading, refusing writers and renames, when it
 // is the file CheckProgramFile kept; an invalid handle otherwise.
 ScopedFileHandle OpenCheckedProgramFile(const wchar_t* path);

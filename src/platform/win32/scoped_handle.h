@@ -74,7 +74,16 @@ struct EventSourceTraits {
   static void Close(Handle h) { LoadedFunction<BOOL(WINAPI*)(HANDLE)>(L"advapi32.dll", "DeregisterEventSource")(h); }
 };
 
+// Memory the system allocated for the caller with LocalAlloc (a security
+// descriptor made from its text form, for one).
+struct LocalMemoryTraits {
+  using Handle = PVOID;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { ::LocalFree(h); }
+};
+
 using ScopedFileHandle = ScopedGeneric<FileHandleTraits>;
+using ScopedLocalMemory = ScopedGeneric<LocalMemoryTraits>;
 using ScopedKernelHandle = ScopedGeneric<KernelHandleTraits>;
 using ScopedRegKey = ScopedGeneric<RegKeyTraits>;
 using ScopedGdiObject = ScopedGeneric<GdiObjectTraits>;

@@ -36,9 +36,12 @@ FileStatus NotThereOr(const std::wstring& path, DWORD error) {
 // Sets information on an open file. SetFileInformationByHandle (Vista and
 // later) where it exists, else ntdll's NtSetInformationFile, which every
 // Windows from XP has; the structures are laid out alike for both.
-bool SetFileInformation(HANDLE file, int vistaClass, ULONG ntClass, void* data, DWORD size) {
+bool SetFileInformation(const FileCalls& calls, HANDLE file, int vistaClass, ULONG ntClass, void* data, DWORD size) {
   using SetInfoFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
-  if (const auto setInfo = LoadedFunction<SetInfoFn>(L"kernel32.dll", "SetFileInformationByHandle")) {
+  const auto setInfo = calls.setFileInformation != nullptr
+                           ? calls.setFileInformation
+                           : LoadedFunction<SetInfoFn>(L"kernel32.dll", "SetFileInformationByHandle");
+  if (setInfo != nullptr) {
     return setInfo(file, vistaClass, data, size) != FALSE;
   }
   struct IoStatusBlock {
@@ -52,6 +55,13 @@ bool SetFileInformation(HANDLE file, int vistaClass, ULONG ntClass, void* data, 
   const auto ntSetInfo = LoadedFunction<NtSetInfoFn>(L"ntdll.dll", "NtSetInformationFile");
   IoStatusBlock io{};
   return ntSetInfo != nullptr && ntSetInfo(file, &io, data, size, static_cast<int>(ntClass)) >= 0;
+}
+
+// C:\... for \\?\C:\..., \\server\... for \\?\UNC\server\...; anything else as it is.
+std::wstring WithoutLongPrefix(const std::wstring& path) {
+  if (path.compare(0, 8, L"\\\\?\\UNC\\") == 0) return L"\\" + path.substr(7);
+  if (path.compare(0, 4, L"\\\\?\\") == 0 && path.size() > 6 && path[5] == L':') return path.substr(4);
+  return path;
 }
 
 }  // namespace
@@ -106,13 +116,13 @@ FileStatus Win32Files::DeleteOfSize(const std::wstring& path, std::uint64_t size
     LARGE_INTEGER times[4];
     DWORD attributes;
   } basic{{}, FILE_ATTRIBUTE_NORMAL};
-  SetFileInformation(file.get(), 0 /* FileBasicInfo */, 4 /* FileBasicInformation */, &basic, sizeof(basic));
+  SetFileInformation(calls_, file.get(), 0 /* FileBasicInfo */, 4 /* FileBasicInformation */, &basic, sizeof(basic));
   if (held) return FileStatus::InUse;
   // Having opened it for deletion, only a program running from it (Windows
   // refuses to delete a mapped image) can stop the deletion now.
   BOOLEAN dispose = TRUE;
-  if (!SetFileInformation(file.get(), 4 /* FileDispositionInfo */, 13 /* FileDispositionInformation */, &dispose,
-                          sizeof(dispose))) {
+  if (!SetFileInformation(calls_, file.get(), 4 /* FileDispositionInfo */, 13 /* FileDispositionInformation */,
+                          &dispose, sizeof(dispose))) {
     return FileStatus::InUse;
   }
   return FileStatus::Ok;
@@ -151,22 +161,17 @@ void Win32Files::HoldProgramFile(const std::wstring& path) {
 }
 
 FileStatus Win32Files::CopyHeldProgram(const std::wstring& to) {
-  if (!program_.is_valid()) return FileStatus::Failed;
+  std::size_t size = 0;
+  const unsigned char* bytes = CheckedProgramBytes(size);
+  if (!program_.is_valid() || bytes == nullptr) return FileStatus::Failed;
   // A copy an earlier run left read-only or hidden refuses to be replaced.
   ::SetFileAttributesW(to.c_str(), FILE_ATTRIBUTE_NORMAL);
+  // A program that runs from it cannot be written (sharing violation).
   ScopedFileHandle copy(
-      ::CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      calls_.createFile(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!copy.is_valid()) return FileStatusOf(::GetLastError());
-  LARGE_INTEGER start{};
-  bool ok = ::SetFilePointerEx(program_.get(), start, nullptr, FILE_BEGIN) != FALSE;
-  char buffer[4000];
-  while (ok) {
-    DWORD read = 0;
-    DWORD written = 0;
-    if (!::ReadFile(program_.get(), buffer, sizeof(buffer), &read, nullptr)) ok = false;
-    if (!ok || read == 0) break;
-    ok = ::WriteFile(copy.get(), buffer, read, &written, nullptr) && written == read;
-  }
+  DWORD written = 0;
+  const bool ok = ::WriteFile(copy.get(), bytes, static_cast<DWORD>(size), &written, nullptr) && written == size;
   copy.reset();
   if (!ok) {
     ::DeleteFileW(to.c_str());
@@ -177,7 +182,81 @@ FileStatus Win32Files::CopyHeldProgram(const std::wstring& to) {
   return FileStatus::Ok;
 }
 
+std::wstring Win32Files::PlainLogPath(const std::wstring& path) {
+  // The full path, as the system makes it of the text: the current
+  // directory for a relative one, "." and ".." taken away. The forms that
+  // go past that (\\?\C:\..., \\?\UNC\...) are read as the path they give;
+  // devices (\\.\..., CON, NUL, a pipe) are never a log.
+  const std::wstring named = WithoutLongPrefix(path);
+  const DWORD needed = ::GetFullPathNameW(named.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return {};
+  std::wstring full(needed, L'\0');
+  const DWORD length = ::GetFullPathNameW(named.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) return {};
+  full.resize(length);
+  // The folders below the root: C:\ or \\server\share\.
+  std::size_t at = 0;
+  if (full.size() > 3 && full[1] == L':' && full[2] == L'\\') {
+    at = 3;
+  } else if (full.size() > 2 && full[0] == L'\\' && full[1] == L'\\' && full[2] != L'.' && full[2] != L'?') {
+    at = full.find(L'\\', 2);
+    at = at == std::wstring::npos ? at : full.find(L'\\', at + 1);
+    if (at == std::wstring::npos) return {};
+    ++at;
+  } else {
+    return {};
+  }
+  // Each folder is a plain one: a junction, a mount point or a symbolic
+  // link there (which a standard user may make of a folder they created)
+  // would lead the line elsewhere.
+  for (std::size_t end; (end = full.find(L'\\', at)) != std::wstring::npos; at = end + 1) {
+    const DWORD attributes = calls_.getFileAttributes(full.substr(0, end).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      return {};
+    }
+  }
+  return full;
+}
+
+bool Win32Files::LeadsWhereItNames(HANDLE file, const std::wstring& full) {
+  // Vista and later tell the place an open file really has, which catches
+  // a folder made a link between the look above and the open. A network
+  // path is the server's to resolve, and a drive letter for a share has
+  // another name there: it is not asked.
+  using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+  const auto finalPath = calls_.getFinalPathName != nullptr
+                             ? calls_.getFinalPathName
+                             : LoadedFunction<FinalPathFn>(L"kernel32.dll", "GetFinalPathNameByHandleW");
+  if (finalPath == nullptr || full[1] != L':' || ::GetDriveTypeW(full.substr(0, 3).c_str()) == DRIVE_REMOTE) {
+    return true;
+  }
+  std::wstring real(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = finalPath(file, real.data(), static_cast<DWORD>(real.size()), 0 /* normalized, DOS name */);
+    if (length == 0) return false;
+    const bool fits = length < real.size();
+    real.resize(length);
+    if (fits) break;
+  }
+  // Short names as long ones, as the system gives them.
+  std::wstring named(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = ::GetLongPathNameW(full.c_str(), named.data(), static_cast<DWORD>(named.size()));
+    if (length == 0) return false;
+    const bool fits = length < named.size();
+    named.resize(length);
+    if (fits) break;
+  }
+  return SameName(WithoutLongPrefix(real).c_str(), named.c_str());
+}
+
 bool Win32Files::AppendLine(const std::wstring& path, const std::wstring& line) {
+  // The log is often written as SYSTEM, into a folder others may write to:
+  // a link there, in any of its folders or as the file itself, could lead
+  // the line into any file.
+  const std::wstring full = PlainLogPath(path);
+  if (full.empty()) return false;
   // UTF-8, with a byte order mark at the start of a new file: Notepad on
   // Windows XP shows it right, and any computer name or path fits. Several
   // machines may append to one file on a share at the same time: each
@@ -186,16 +265,15 @@ bool Win32Files::AppendLine(const std::wstring& path, const std::wstring& line) 
   // from one another machine just began.
   ScopedFileHandle file;
   for (int attempt = 0;; ++attempt) {
-    file.reset(calls_.createFile(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+    file.reset(calls_.createFile(full.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr,
                                  OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (file.is_valid() || attempt == 40 || FileStatusOf(::GetLastError()) != FileStatus::InUse) break;
     ::Sleep(50);
   }
-  // The log is often written as SYSTEM, into a folder others may write to:
-  // a link there could lead the line into any file.
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!file.is_valid() || !::GetFileInformationByHandle(file.get(), &info) || info.nNumberOfLinks != 1 ||
-      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+  if (!file.is_valid() || ::GetFileType(file.get()) != FILE_TYPE_DISK ||
+      !calls_.getFileInformation(file.get(), &info) || info.nNumberOfLinks != 1 ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || !LeadsWhereItNames(file.get(), full)) {
     return false;
   }
   const std::wstring text = line + L"\r\n";

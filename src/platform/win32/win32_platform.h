@@ -30,6 +30,13 @@ struct FileCalls {
   BOOL(WINAPI* moveFileEx)(LPCWSTR, LPCWSTR, DWORD) = ::MoveFileExW;
   BOOL(WINAPI* disableRedirection)(PVOID*) = nullptr;
   BOOL(WINAPI* revertRedirection)(PVOID) = nullptr;
+  // What the log's checks ask of its folders and of the open file.
+  DWORD(WINAPI* getFileAttributes)(LPCWSTR) = ::GetFileAttributesW;
+  BOOL(WINAPI* getFileInformation)(HANDLE, LPBY_HANDLE_FILE_INFORMATION) = ::GetFileInformationByHandle;
+  DWORD(WINAPI* getFinalPathName)(HANDLE, LPWSTR, DWORD, DWORD) = nullptr;
+  // Attributes and the deletion of an open file (Vista's call; ntdll's
+  // where Windows lacks it).
+  BOOL(WINAPI* setFileInformation)(HANDLE, int, LPVOID, DWORD) = nullptr;
 };
 
 class Win32Files : public Files {
@@ -50,6 +57,11 @@ class Win32Files : public Files {
   HANDLE Open(const std::wstring& path, DWORD access);
   // The size of an open regular file; NotFound for a directory or a link.
   static FileStatus Measure(HANDLE file, std::uint64_t& size);
+  // The log's full path when each of its folders is a plain folder on a
+  // disk or a share; empty when it is not, or names no file.
+  std::wstring PlainLogPath(const std::wstring& path);
+  // Whether the open file is the one at full, where the system can tell.
+  bool LeadsWhereItNames(HANDLE file, const std::wstring& full);
 
   FileCalls calls_;
   ScopedFileHandle program_;
@@ -63,6 +75,13 @@ struct ProcessCalls {
   BOOL(WINAPI* terminateProcess)(HANDLE, UINT) = ::TerminateProcess;
   DWORD(WINAPI* waitForSingleObject)(HANDLE, DWORD) = ::WaitForSingleObject;
   DWORD(WINAPI* getModuleFileName)(HMODULE, LPWSTR, DWORD) = ::GetModuleFileNameW;
+  // The machine's lock.
+  HANDLE(WINAPI* createFile)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) = ::CreateFileW;
+  // Who may see the screen.
+  DWORD(WINAPI* getVersion)() = ::GetVersion;
+  BOOL(WINAPI* processIdToSessionId)(DWORD, DWORD*) = ::ProcessIdToSessionId;
+  HWINSTA(WINAPI* getProcessWindowStation)() = ::GetProcessWindowStation;
+  BOOL(WINAPI* getUserObjectInformation)(HANDLE, int, PVOID, DWORD, LPDWORD) = ::GetUserObjectInformationW;
 };
 
 // Names compared as the file system compares them: code point by code
@@ -86,15 +105,18 @@ class Win32Process : public Process {
   RelaunchResult RelaunchElevated(const std::wstring& arguments) override;
   bool EndProcessesRunning(const std::wstring& image) override;
   bool ScreenSeen() override;
-  bool LockMachine(unsigned seconds) override;
+  LockResult LockMachine(unsigned milliseconds) override;
   void UnlockMachine() override;
   void SetUnattended() override;
   void WriteEvent(unsigned id, EventType type, const wchar_t* const texts[4]) override;
   void EndProcess(int exitCode) override;
 
  private:
+  // The file that is the machine's lock.
+  std::wstring LockPath();
+
   ProcessCalls calls_;
-  ScopedKernelHandle lock_;  // the machine's lock while this process has it
+  ScopedFileHandle lock_;  // the machine's lock while this process has it
 };
 
 class Win32Dialogs : public Dialogs {

@@ -1,5 +1,6 @@
 #include "platform/win32/win32_platform.h"
 
+#include <sddl.h>
 #include <tlhelp32.h>
 
 #include "platform/win32/loaded_function.h"
@@ -114,38 +115,68 @@ bool Win32Process::EndProcessesRunning(const std::wstring& image) {
 }
 
 bool Win32Process::ScreenSeen() {
-  // Only a window station marked visible has a screen anybody sees; one
-  // whose flags cannot be read is taken to have one, as before.
-  // (Both are in user32 on every Windows; looked up by name, they keep the
-  // import table within the page it fills.)
-  using StationFn = HWINSTA(WINAPI*)();
-  using FlagsFn = BOOL(WINAPI*)(HANDLE, int, PVOID, DWORD, LPDWORD);
-  const auto station = LoadedFunction<StationFn>(L"user32.dll", "GetProcessWindowStation");
-  const auto read = LoadedFunction<FlagsFn>(L"user32.dll", "GetUserObjectInformationW");
+  // Since Vista session 0 is nobody's screen: services, start-up scripts
+  // and tasks run there and users log on to sessions of their own, also
+  // where interactive services are allowed and its window station reads as
+  // visible (and from Windows 10 1803 on nobody can switch to it at all).
+  DWORD session = 0;
+  if (LOBYTE(LOWORD(calls_.getVersion())) >= 6 && calls_.processIdToSessionId(::GetCurrentProcessId(), &session) &&
+      session == 0) {
+    return false;
+  }
+  // Elsewhere only a window station marked visible has a screen anybody
+  // sees. One whose flags cannot be read is taken to have none: a box
+  // nobody sees waits for ever, while a run that takes a screen for none
+  // still does all its work, ends with its exit code and writes its record.
   USEROBJECTFLAGS flags{};
-  return station == nullptr || read == nullptr || !read(station(), UOI_FLAGS, &flags, sizeof(flags), nullptr) ||
+  const HWINSTA station = calls_.getProcessWindowStation();
+  return station != nullptr && calls_.getUserObjectInformation(station, UOI_FLAGS, &flags, sizeof(flags), nullptr) &&
          (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
-bool Win32Process::LockMachine(unsigned seconds) {
+LockResult Win32Process::LockMachine(unsigned milliseconds) {
   // One lock for every session: a start-up script, a deployment tool and a
-  // user may all run the program at once. Only administrators and the
-  // system may make a global object, and only their runs can change the
-  // machine; a run that cannot have the lock at all goes on without it.
-  lock_.reset(::CreateMutexW(nullptr, FALSE, L"Global\\KolvaneBackdoorHeliosB"));
-  if (!lock_.is_valid()) return true;
-  // A run that ended while it had the lock left nothing half done that the
-  // next could not finish.
-  const DWORD waited = ::WaitForSingleObject(lock_.get(), seconds * 1000);
-  if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return true;
-  lock_.reset();
-  return false;
+  // user may all run the program at once. It is a file in the Windows
+  // directory, where only administrators and the system may create files,
+  // made with rights for them alone, opened by one run at a time (no
+  // sharing) and gone with the handle that holds it, also when a run
+  // crashes. A named kernel object would not do: any user may create one
+  // in the global namespace first, with rights of their own, and hold it.
+  const std::wstring path = LockPath();
+  ScopedLocalMemory descriptor;
+  if (path.empty() || !::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                          L"D:P(A;;FA;;;SY)(A;;FA;;;BA)", SDDL_REVISION_1, descriptor.receive(), nullptr)) {
+    return LockResult::Failed;
+  }
+  SECURITY_ATTRIBUTES rights{sizeof(rights), descriptor.get(), FALSE};
+  const DWORD start = ::GetTickCount();
+  for (int denied = 0;;) {
+    // Deleting it on close is all the access a lock needs.
+    lock_.reset(calls_.createFile(path.c_str(), DELETE, 0, &rights, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (lock_.is_valid()) return LockResult::Held;
+    const DWORD error = ::GetLastError();
+    // The file of a run that has just let go reads as denied for the
+    // moment it takes to go; a run without the rights is denied each time.
+    if (error == ERROR_ACCESS_DENIED && ++denied == 3) return LockResult::NoRights;
+    if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) return LockResult::Failed;
+    const DWORD waited = ::GetTickCount() - start;
+    if (waited >= milliseconds) return error == ERROR_SHARING_VIOLATION ? LockResult::Busy : LockResult::NoRights;
+    const DWORD left = milliseconds - waited;
+    ::Sleep(left < 50 ? left : 50);
+  }
 }
 
-void Win32Process::UnlockMachine() {
-  if (lock_.is_valid()) ::ReleaseMutex(lock_.get());
-  lock_.reset();
+std::wstring Win32Process::LockPath() {
+  // The system's own Windows directory, never a user's private one on a
+  // terminal server.
+  const std::wstring windows = QueryText(calls_, [](const ProcessCalls&, wchar_t* buffer, DWORD size) {
+    return static_cast<DWORD>(::GetSystemWindowsDirectoryW(buffer, size));
+  });
+  return windows.empty() ? windows : windows + L"\\KolvaneBackdoorHeliosB.lock";
 }
+
+void Win32Process::UnlockMachine() { lock_.reset(); }
 
 void Win32Process::SetUnattended() {
   g_unattended = true;
