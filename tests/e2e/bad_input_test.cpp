@@ -139,7 +139,7 @@ TEST_F(BadInput, HeldReadOnlyThreatIsDeletedAtTheNextRestart) {
 }
 
 // What the C++ library would throw ends the release's process with a
-// message instead of a silent exit.
+// message instead of a silent exit; the C functions it calls are right.
 TEST(ReleaseRuntime, FailuresEndTheProcessWithAMessage) {
   const std::wstring probe = ProgramPath().substr(0, ProgramPath().find_last_of(L'\\') + 1) + L"fatal_probe.exe";
   for (const auto& [argument, message] :
@@ -160,6 +160,11 @@ TEST(ReleaseRuntime, FailuresEndTheProcessWithAMessage) {
     EXPECT_TRUE(unattended.WaitForExit(kTimeoutMs, &code)) << "it waited for someone";
     EXPECT_EQ(code, 3u);
   }
+  // The runtime's own memory functions, which every string uses.
+  App copies(L"copies", probe, false);
+  DWORD code = 99;
+  EXPECT_TRUE(copies.WaitForExit(kTimeoutMs, &code));
+  EXPECT_EQ(code, 0u) << "the first case that came out wrong";
 }
 
 }  // namespace

@@ -285,6 +285,11 @@ void PlantFile(const std::wstring& path, DWORD size) {
   ::CloseHandle(file);
 }
 
+void RemoveFile(const std::wstring& path) {
+  ::SetFileAttributesW(Real(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::DeleteFileW(Real(path).c_str());
+}
+
 bool FileExists(const std::wstring& path) {
   return ::GetFileAttributesW(Real(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }

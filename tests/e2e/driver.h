@@ -99,6 +99,9 @@ void PlantFile(const std::wstring& path, DWORD size);
 // running threat would be there.
 void PlantProgram(const std::wstring& path, DWORD size, std::wstring standIn = L"");
 bool FileExists(const std::wstring& path);
+// Deletes the file as this test program reaches it, read-only or not, so
+// that a test that failed halfway leaves nothing for the next one.
+void RemoveFile(const std::wstring& path);
 // The bytes of a file, empty when it cannot be read.
 std::string ReadFileText(const std::wstring& path);
 

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 
 #include "app/threat_profile.h"
 #include "driver.h"
@@ -25,9 +27,7 @@ class EndToEnd : public ::testing::Test {
   void TearDown() override { Clean(); }
 
   static void Clean() {
-    ::DeleteFileW(ThreatPath().c_str());
-    ::DeleteFileW(CopyPath().c_str());
-    ::DeleteFileW((CopyPath() + L".old").c_str());
+    for (const std::wstring& file : {ThreatPath(), CopyPath(), CopyPath() + L".old"}) RemoveFile(file);
     DeleteValueEverywhere(RunKey, L"ssvchost");
     DeleteValueEverywhere(RunServicesKey, L"ssvchost");
   }
@@ -216,24 +216,49 @@ TEST_F(EndToEnd, ARunningThreatThatGuardsItsValueIsEndedBeforeTheArming) {
   // No restart: the program ends here, with the box still open.
 }
 
+// The program's own file with the image size in its header raised to
+// 16 MiB, far past what the loader maps for the program that runs.
+void PlantLargerImage(const std::wstring& path) {
+  std::string bytes = ReadFileText(ProgramPath());
+  DWORD ntOffset = 0;
+  ASSERT_GT(bytes.size(), 0x40u);
+  std::memcpy(&ntOffset, bytes.data() + 0x3C, sizeof(ntOffset));
+  const std::size_t at = ntOffset + 4 + sizeof(IMAGE_FILE_HEADER) + offsetof(IMAGE_OPTIONAL_HEADER, SizeOfImage);
+  ASSERT_LE(at + sizeof(DWORD), bytes.size());
+  const DWORD size = 16u << 20;
+  std::memcpy(bytes.data() + at, &size, sizeof(size));
+  const HANDLE file =
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  ::CloseHandle(file);
+}
+
 TEST_F(EndToEnd, AProgramSwappedAtItsStartIsNeverArmed) {
   // Its user renames the program's file before it runs its first
-  // instruction and puts another program at its name.
+  // instruction and puts another program at its name: a program of its
+  // own, or this program with a larger image in its header.
   wchar_t temp[MAX_PATH + 1] = {};
   ::GetTempPathW(MAX_PATH + 1, temp);
   const std::wstring dir = std::wstring(temp) + L"kolvane-swapped";
   ::CreateDirectoryW(dir.c_str(), nullptr);
   const std::wstring program = dir + L"\\KolvaneBackdoorHeliosB.exe";
   const std::wstring aside = program + L".old";
-  ASSERT_TRUE(::CopyFileW(ProgramPath().c_str(), program.c_str(), FALSE));
-  {
+  for (const bool larger : {false, true}) {
+    SCOPED_TRACE(larger ? "a larger image" : "another program");
+    ::DeleteFileW(aside.c_str());
+    ASSERT_TRUE(::CopyFileW(ProgramPath().c_str(), program.c_str(), FALSE));
     App app(L"", program, false, true);
     ASSERT_TRUE(app.started());
     ASSERT_TRUE(::MoveFileW(program.c_str(), aside.c_str()));
-    PlantProgram(program, 30000);
+    if (larger)
+      PlantLargerImage(program);
+    else
+      PlantProgram(program, 30000);
     app.Resume();
     HWND form = WaitForWindow(app.pid(), L"KolvaneForm1", kCaption);
-    ASSERT_NE(form, nullptr);
+    ASSERT_NE(form, nullptr) << DescribeProcess(app.pid());
     PlantThreat();
     ASSERT_TRUE(ClickButton(form, L"Scan Windows Anda"));
     Answer(app.pid(), L"Komputer Anda Terinfeksi Virus Backdoor.Helios.B");
@@ -245,8 +270,8 @@ TEST_F(EndToEnd, AProgramSwappedAtItsStartIsNeverArmed) {
     EXPECT_FALSE(FileExists(CopyPath()));
     ::PostMessageW(form, WM_CLOSE, 0, 0);
     EXPECT_TRUE(app.WaitForExit(kTimeoutMs));
+    ::DeleteFileW(program.c_str());
   }
-  ::DeleteFileW(program.c_str());
   ::DeleteFileW(aside.c_str());
   ::RemoveDirectoryW(dir.c_str());
 }
@@ -270,7 +295,7 @@ class BothHalves : public ::testing::TestWithParam<bool> {
   }
   void Clean() {
     for (const std::wstring& file : {ThreatPath(), threat64, CopyPath(), CopyPath() + L".old"}) {
-      ::DeleteFileW(Real(file).c_str());
+      RemoveFile(file);
     }
     DeleteValueEverywhere(RunKey, L"ssvchost");
     DeleteValueEverywhere(RunServicesKey, L"ssvchost");

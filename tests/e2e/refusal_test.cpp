@@ -75,7 +75,7 @@ class Refusal : public ::testing::Test {
   }
   void TearDown() override { Clean(); }
   static void Clean() {
-    ::DeleteFileW(ThreatPath().c_str());
+    RemoveFile(ThreatPath());
     DeleteValueEverywhere(RunKey, L"ssvchost");
     DeleteValueEverywhere(RunServicesKey, L"ssvchost");
     std::wstring left;

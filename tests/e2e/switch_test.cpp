@@ -33,9 +33,8 @@ class Switches : public ::testing::Test {
     ::DeleteFileW(log.c_str());
   }
   static void Clean() {
-    ::SetFileAttributesW(ThreatPath().c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileW(ThreatPath().c_str());
-    ::DeleteFileW(CopyPath().c_str());
+    RemoveFile(ThreatPath());
+    RemoveFile(CopyPath());
     DeleteValueEverywhere(RunKey, L"ssvchost");
     DeleteValueEverywhere(RunServicesKey, L"ssvchost");
   }
@@ -81,6 +80,10 @@ class Switches : public ::testing::Test {
 };
 
 TEST_F(Switches, ScanAndRemoveSayWhatTheyFoundByExitCode) {
+  // Any user may hold the name that earlier versions took as their lock:
+  // nothing waits for it.
+  App holder(L"lock", StandIn(sizeof(void*) * 8), false);
+  ASSERT_TRUE(holder.started() && WaitUntilRunning(holder.pid()));
   EXPECT_EQ(Run(L"/scan"), 0u);
   PlantThreat();
   EXPECT_EQ(Run(L"-SCAN"), 1u);
@@ -96,6 +99,7 @@ TEST_F(Switches, ScanAndRemoveSayWhatTheyFoundByExitCode) {
   EXPECT_EQ(Run(L"/basmi"), 0u);
   EXPECT_FALSE(ReadValue(RunServicesKey, L"ssvchost"));
   EXPECT_EQ(Run(L"/scan"), 0u);
+  EXPECT_FALSE(holder.WaitForExit(0)) << "the name was not held all along";
   const std::string run = "HKEY_LOCAL_MACHINE\\" + Narrow(RunKey) + "\\ssvchost";
   const std::string services = "HKEY_LOCAL_MACHINE\\" + Narrow(RunServicesKey) + "\\ssvchost";
   EXPECT_EQ(
@@ -141,7 +145,7 @@ TEST_F(Switches, WhereNobodySeesTheScreenNothingWaitsForAPerson) {
   ::CloseWindowStation(unseen);
 }
 
-TEST_F(Switches, ALogThatIsALinkIsNotWrittenAndTheRunIsTheSame) {
+TEST_F(Switches, ALogThatIsOrLiesBehindALinkIsNotWrittenAndTheRunIsTheSame) {
   // Someone who may write to the log's folder made the log a second name
   // of a file the run must not touch.
   const std::wstring other = log + L".ini";
@@ -152,6 +156,28 @@ TEST_F(Switches, ALogThatIsALinkIsNotWrittenAndTheRunIsTheSame) {
   EXPECT_EQ(ReadFileText(other), "");
   ::DeleteFileW(log.c_str());
   ::DeleteFileW(other.c_str());
+
+  // A folder on the way that leads elsewhere, as a junction a user made
+  // would (the prefix has C:\users\Public\kolvane-linked lead to
+  // kolvane-target): nothing is created or appended there.
+  const std::wstring linked = L"C:\\users\\Public\\kolvane-linked";
+  const std::wstring target = L"C:\\users\\Public\\kolvane-target";
+  ASSERT_EQ(::GetFileAttributesW(linked.c_str()),
+            static_cast<DWORD>(FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
+      << "the prefix has no linked folder";
+  PlantFile(target + L"\\old.cmd", 0);
+  for (const wchar_t* name : {L"\\new.log", L"\\old.cmd"}) {
+    App app(L"/scan /log:" + linked + name, ProgramPath(), false);
+    DWORD code = 999;
+    EXPECT_TRUE(app.WaitForExit(kTimeoutMs, &code));
+    EXPECT_EQ(code, 1u) << "the same run";
+  }
+  EXPECT_FALSE(FileExists(target + L"\\new.log"));
+  EXPECT_EQ(ReadFileText(target + L"\\old.cmd"), "");
+  ::DeleteFileW((target + L"\\old.cmd").c_str());
+  // A plain folder's log is written.
+  EXPECT_EQ(Run(L"/scan"), 1u);
+  EXPECT_EQ(LogLines().size(), 1u);
 }
 
 TEST_F(Switches, BasmiRemovesNowOrAtTheRestartWithNothingLeftForALogon) {
@@ -199,14 +225,15 @@ TEST_F(Switches, BasmiEndsTheRunningThreatAndNoOtherProcess) {
   // A real program running from the threat's place, padded to its size,
   // and the same program running from elsewhere under the same name.
   // Wine lets a running program's file be deleted, so what counts is that
-  // the threat's process ended and the other did not.
+  // the threat's process ended and the other did not. The threat holds
+  // the name that earlier versions took as their lock.
   PlantThreat();
   PlantProgram(ThreatPath(), 110592);
   wchar_t temp[MAX_PATH + 1] = {};
   ::GetTempPathW(MAX_PATH + 1, temp);
   const std::wstring elsewhere = std::wstring(temp) + L"ssvchost.exe";
   PlantProgram(elsewhere, 110592);
-  App threat(L"", ThreatPath(), false);
+  App threat(L"lock", ThreatPath(), false);
   App other(L"", elsewhere, false);
   ASSERT_TRUE(threat.started() && other.started());
   ASSERT_TRUE(WaitUntilRunning(threat.pid()) && WaitUntilRunning(other.pid()));

@@ -2,12 +2,18 @@
 // that only waits. The tests copy it to the threat's place and pad it to
 // the threat's size. Started with "guard", it also does what a backdoor
 // that guards its start-up does: writes its own path to its Run value
-// every 50 ms.
+// every 50 ms. Started with "lock", it creates and holds the mutex that
+// earlier versions of the program took as their one-run-at-a-time lock, as
+// any user or the backdoor could.
 #include <windows.h>
 
 #include <cwchar>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  if (std::wcsstr(::GetCommandLineW(), L" lock") != nullptr &&
+      ::CreateMutexW(nullptr, TRUE, L"Global\\KolvaneBackdoorHeliosB") == nullptr) {
+    return 1;
+  }
   if (std::wcsstr(::GetCommandLineW(), L" guard") == nullptr) {
     ::Sleep(120000);
     return 0;
