@@ -58,7 +58,7 @@ wine64 reg delete "$source_key" /f >/dev/null 2>&1 || true
 
 check "clean machine: information, bersih" "$KOLVANE_WINE64" "$program64" /scan 0 4 1 /scan bersih "tidak ditemukan" 0
 registered=$(wine64 reg query "$source_key" /v EventMessageFile 2>/dev/null | tr -d '\r' |
-  sed -n 's/^ *EventMessageFile *REG_SZ *//p')
+  sed -n 's/^ *EventMessageFile *REG_SZ *//p' || true)
 # Wine's drive Z: is the Linux root.
 [ "$registered" = "Z:$(realpath "$program64" | tr / '\\')" ] ||
   fail "the source names \"$registered\" as its message file, not the program"

@@ -116,6 +116,19 @@ case \$out in *.exe) printf 'X' | dd of="\$out" bs=1 seek=80 conv=notrunc status
 TAMPER
 chmod +x "$work/tamper/osslsigncode"
 
+# An osslsigncode older than 2.8, which cannot sign PowerShell scripts, as
+# the signing script sees it (install-deps, which it runs first, would
+# replace it and sees the real one).
+mkdir -p "$work/old-signer"
+cat >"$work/old-signer/osslsigncode" <<OLD
+#!/usr/bin/env bash
+case \$(tr "\\0" " " </proc/\$PPID/cmdline) in *install-deps*) exec $(command -v osslsigncode) "\$@" ;; esac
+[ "\$1" = --version ] && { echo 'osslsigncode 2.5, using:'; exit 0; }
+echo 'Unrecognized file type' >&2
+exit 1
+OLD
+chmod +x "$work/old-signer/osslsigncode"
+
 # Bad input: description | environment (NAME=VALUE ...; - for none) | PFX or URI | OUT_DIR | message
 pfx="KOLVANE_PFX_PASSWORD=rahasia-uji"
 hsm="KOLVANE_PKCS11_MODULE=$module KOLVANE_PKCS11_PIN=4321"
@@ -143,6 +156,7 @@ no password given|-|$work/signer.pfx|$work/bad-out|KOLVANE_PFX_PASSWORD is not s
 a certificate not for code signing|$pfx|$work/web.pfx|$work/bad-out|not for code signing
 an OUT_DIR that cannot be written|$pfx|$work/signer.pfx|$work/a-file/bad-out|cannot be written
 a signed file that is more than the build and a signature|$pfx PATH=$PWD/$work/tamper:$PATH|$work/signer.pfx|$work/bad-out|differs from the build by more than its signature
+an osslsigncode older than 2.8|$pfx PATH=$PWD/$work/old-signer:$PATH|$work/signer.pfx|$work/bad-out|osslsigncode 2.5 cannot sign Detect-Kolvane.ps1: 2.8 or later is needed
 a PKCS#11 module that does not load|KOLVANE_PKCS11_MODULE=$work/signer.pem KOLVANE_PKCS11_PIN=4321|$token|$work/bad-out|the PKCS#11 module does not load
 no PKCS#11 module named|KOLVANE_PKCS11_PIN=4321|$token|$work/bad-out|KOLVANE_PKCS11_MODULE is not set
 no PIN given|KOLVANE_PKCS11_MODULE=$module|$token|$work/bad-out|KOLVANE_PKCS11_PIN is not set
