@@ -3,13 +3,22 @@
 # throwaway SoftHSM2 token: a good signature that verifies, the signed
 # detection script, SHA256SUMS, the dual SHA-1 and SHA-256 signature, the
 # signature as the only difference from the reproducible build, and each
-# kind of bad input refused with its message and nothing written. Leaves the signed program in build/sign-test/out for
-# the test command to run under Wine.
+# kind of bad input refused with its message and nothing written; the
+# secrets seen by no program but through a pipe; a tree that is not its
+# commit refused. It signs a copy of this tree, committed as it is, so that
+# the script is tested as it stands. Leaves the signed program in
+# build/sign-test/out for the test command to run under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-work=build/sign-test
+work=$PWD/build/sign-test
 rm -rf "$work"
 mkdir -p "$work"
+tree=$work/tree
+mkdir "$tree"
+git ls-files -co --exclude-standard -z | grep -zv '^build/' | xargs -0 cp --parents -t "$tree"
+git -C "$tree" init -q
+git -C "$tree" add -A
+git -C "$tree" -c user.name=test -c user.email=test@invalid commit -q -m "as the tree stands"
 passes=0
 failures=0
 check() { # check DESCRIPTION COMMAND...
@@ -40,16 +49,16 @@ touch "$work/a-file"
 # code signing, "bare" with only its key.
 export SOFTHSM2_CONF=$work/softhsm2.conf
 mkdir "$work/tokens"
-echo "directories.tokendir = $PWD/$work/tokens" >"$SOFTHSM2_CONF"
+echo "directories.tokendir = $work/tokens" >"$SOFTHSM2_CONF"
 module=$(compgen -G '/usr/lib/softhsm/libsofthsm2.so' || compgen -G '/usr/lib/*/softhsm/libsofthsm2.so' | head -n 1)
-softhsm2-util --init-token --free --label Signer --pin 4321 --so-pin 87654321 >/dev/null
+softhsm2-util --init-token --free --label Signer --pin geheim-7391 --so-pin 87654321 >/dev/null
 on_token() { # on_token LABEL KEY CERTIFICATE|-
   openssl pkcs8 -topk8 -nocrypt -in "$2" -outform DER -out "$work/token.der"
-  pkcs11-tool --module "$module" --token-label Signer --login --pin 4321 --write-object "$work/token.der" \
+  pkcs11-tool --module "$module" --token-label Signer --login --pin geheim-7391 --write-object "$work/token.der" \
     --type privkey --label "$1" --id "$(printf '%s' "$1" | od -An -tx1 | tr -d ' \n')" >/dev/null 2>&1
   [ "$3" = - ] && return
   openssl x509 -in "$3" -outform DER -out "$work/token.der"
-  pkcs11-tool --module "$module" --token-label Signer --login --pin 4321 --write-object "$work/token.der" \
+  pkcs11-tool --module "$module" --token-label Signer --login --pin geheim-7391 --write-object "$work/token.der" \
     --type cert --label "$1" --id "$(printf '%s' "$1" | od -An -tx1 | tr -d ' \n')" >/dev/null 2>&1
 }
 on_token code-signing "$work/signer.key" "$work/signer.pem"
@@ -57,7 +66,7 @@ on_token web "$work/web.key" "$work/web.pem"
 on_token bare "$work/signer.key" -
 token='pkcs11:token=Signer;object=code-signing'
 
-built=build/windows/bin/KolvaneBackdoorHeliosB.exe
+built=$tree/build/windows/bin/KolvaneBackdoorHeliosB.exe
 # signs NAME ENV... -- SOURCE: a good signing into $work/NAME
 signs() {
   local name=$1
@@ -67,7 +76,7 @@ signs() {
     assignments+=("$1")
     shift
   done
-  env -u KOLVANE_PFX_PASSWORD -u KOLVANE_PKCS11_PIN "${assignments[@]}" scripts/sign "$2" "$work/$name" \
+  env -u KOLVANE_PFX_PASSWORD -u KOLVANE_PKCS11_PIN "${assignments[@]}" "$tree/scripts/sign" "$2" "$work/$name" \
     >"$work/$name.log" 2>&1 || { cat "$work/$name.log"; echo "FAILED: signing ($name)"; exit 1; }
 }
 verify() { osslsigncode verify -CAfile "$work/signer.pem" -in "$1" >"$work/verify.log" 2>&1; }
@@ -76,8 +85,8 @@ stripped_is_built() {
   osslsigncode remove-signature -in "$1" -out "$work/stripped.exe" >/dev/null 2>&1 && cmp -s "$work/stripped.exe" "$built"
 }
 signs out KOLVANE_PFX_PASSWORD=rahasia-uji -- "$work/signer.pfx"
-signs token KOLVANE_PKCS11_MODULE="$module" KOLVANE_PKCS11_PIN=4321 -- "$token"
-signs chain KOLVANE_PKCS11_MODULE="$module" KOLVANE_PKCS11_PIN=4321 KOLVANE_SIGN_CERTS="$work/signer.pem" -- \
+signs token KOLVANE_PKCS11_MODULE="$module" KOLVANE_PKCS11_PIN=geheim-7391 -- "$token"
+signs chain KOLVANE_PKCS11_MODULE="$module" KOLVANE_PKCS11_PIN=geheim-7391 KOLVANE_SIGN_CERTS="$work/signer.pem" -- \
   'pkcs11:token=Signer;object=bare'
 signs dual KOLVANE_PFX_PASSWORD=rahasia-uji KOLVANE_SIGN_SHA1=1 -- "$work/signer.pfx"
 signs nopass KOLVANE_PFX_PASSWORD= -- "$work/nopass.pfx"
@@ -87,7 +96,8 @@ for name in out token chain nopass; do
   check "$name: the signature verifies against the certificate" verify "$exe"
   check "$name: without its signature it is the reproducible build, byte for byte" stripped_is_built "$exe"
   check "$name: OUT_DIR holds the program, the detection script and SHA256SUMS" \
-    test "$(ls "$work/$name" | tr '\n' ' ')" = "Detect-Kolvane.ps1 KolvaneBackdoorHeliosB.exe SHA256SUMS "
+    test "$(ls "$work/$name" | tr '\n' ' ')" = "COMMIT Detect-Kolvane.ps1 KolvaneBackdoorHeliosB.exe SHA256SUMS "
+  check "$name: COMMIT names the commit it was built from" test "$(cat "$work/$name/COMMIT")" = "$(git -C "$tree" rev-parse HEAD)"
   check "$name: the detection script is signed" verify "$work/$name/Detect-Kolvane.ps1"
   check "$name: the detection script runs only the program with this SHA-256" \
     grep -qx "\$ReleaseSha256 = '$(sha256sum "$exe" | cut -d ' ' -f 1)'" "$work/$name/Detect-Kolvane.ps1"
@@ -131,15 +141,17 @@ chmod +x "$work/old-signer/osslsigncode"
 
 # Bad input: description | environment (NAME=VALUE ...; - for none) | PFX or URI | OUT_DIR | message
 pfx="KOLVANE_PFX_PASSWORD=rahasia-uji"
-hsm="KOLVANE_PKCS11_MODULE=$module KOLVANE_PKCS11_PIN=4321"
+hsm="KOLVANE_PKCS11_MODULE=$module KOLVANE_PKCS11_PIN=geheim-7391"
 while IFS='|' read -r what environment source dir message; do
   rm -rf "$work/bad-out"
   read -ra assignments <<<"${environment/#-/}"
   status=0
   env -u KOLVANE_PFX_PASSWORD -u KOLVANE_PKCS11_PIN -u KOLVANE_PKCS11_MODULE "${assignments[@]}" \
-    scripts/sign "$source" "$dir" >"$work/bad.log" 2>&1 || status=$?
+    "$tree/scripts/sign" "$source" "$dir" >"$work/bad.log" 2>&1 || status=$?
   written=$(ls -A "$work/bad-out" 2>/dev/null || true)
-  if [ "$status" -ne 0 ] && grep -qF -- "$message" "$work/bad.log" && [ -z "$written" ]; then
+  # No secret in what it says, whatever went wrong.
+  if [ "$status" -ne 0 ] && grep -qF -- "$message" "$work/bad.log" && [ -z "$written" ] &&
+    ! grep -qF -e rahasia-uji -e geheim-7391 "$work/bad.log"; then
     echo "ok: $what"
     passes=$((passes + 1))
   else
@@ -155,10 +167,10 @@ a wrong password|KOLVANE_PFX_PASSWORD=salah|$work/signer.pfx|$work/bad-out|wrong
 no password given|-|$work/signer.pfx|$work/bad-out|KOLVANE_PFX_PASSWORD is not set
 a certificate not for code signing|$pfx|$work/web.pfx|$work/bad-out|not for code signing
 an OUT_DIR that cannot be written|$pfx|$work/signer.pfx|$work/a-file/bad-out|cannot be written
-a signed file that is more than the build and a signature|$pfx PATH=$PWD/$work/tamper:$PATH|$work/signer.pfx|$work/bad-out|differs from the build by more than its signature
-an osslsigncode older than 2.8|$pfx PATH=$PWD/$work/old-signer:$PATH|$work/signer.pfx|$work/bad-out|osslsigncode 2.5 cannot sign Detect-Kolvane.ps1: 2.8 or later is needed
-a PKCS#11 module that does not load|KOLVANE_PKCS11_MODULE=$work/signer.pem KOLVANE_PKCS11_PIN=4321|$token|$work/bad-out|the PKCS#11 module does not load
-no PKCS#11 module named|KOLVANE_PKCS11_PIN=4321|$token|$work/bad-out|KOLVANE_PKCS11_MODULE is not set
+a signed file that is more than the build and a signature|$pfx PATH=$work/tamper:$PATH|$work/signer.pfx|$work/bad-out|differs from the build by more than its signature
+an osslsigncode older than 2.8|$pfx PATH=$work/old-signer:$PATH|$work/signer.pfx|$work/bad-out|osslsigncode 2.5 cannot sign Detect-Kolvane.ps1: 2.8 or later is needed
+a PKCS#11 module that does not load|KOLVANE_PKCS11_MODULE=$work/signer.pem KOLVANE_PKCS11_PIN=geheim-7391|$token|$work/bad-out|the PKCS#11 module does not load
+no PKCS#11 module named|KOLVANE_PKCS11_PIN=geheim-7391|$token|$work/bad-out|KOLVANE_PKCS11_MODULE is not set
 no PIN given|KOLVANE_PKCS11_MODULE=$module|$token|$work/bad-out|KOLVANE_PKCS11_PIN is not set
 a token that is not there|$hsm|pkcs11:token=Elsewhere;object=code-signing|$work/bad-out|no token "Elsewhere" is present
 a key that is not on the token|$hsm KOLVANE_SIGN_CERTS=$work/signer.pem|pkcs11:token=Signer;object=missing|$work/bad-out|no key "missing" on the token
@@ -166,9 +178,43 @@ a certificate that is not on the token|$hsm|pkcs11:token=Signer;object=bare|$wor
 a wrong PIN|KOLVANE_PKCS11_MODULE=$module KOLVANE_PKCS11_PIN=1111|$token|$work/bad-out|the token refused the PIN
 a malformed URI|$hsm|pkcs11:token=Signer;object|$work/bad-out|not a PKCS#11 URI
 a URI that names no key|$hsm|pkcs11:token=Signer|$work/bad-out|its object=... attribute is missing
-a PIN in the URI|$hsm|pkcs11:token=Signer;object=code-signing;pin-value=4321|$work/bad-out|the PIN goes in KOLVANE_PKCS11_PIN
+a PIN in the URI|$hsm|pkcs11:token=Signer;object=code-signing;pin-value=geheim-7391|$work/bad-out|the PIN goes in KOLVANE_PKCS11_PIN
 a token certificate not for code signing|$hsm|pkcs11:token=Signer;object=web|$work/bad-out|not for code signing
 TABLE
+
+# Every program the script starts, as a stand-in that writes down its
+# environment and command line and then runs the real one: neither secret
+# may be in them. The stand-in for bash sees the scripts it runs, all but
+# the signing script itself, which is given the secrets.
+mkdir -p "$work/spy"
+for tool in bash cmake ninja openssl osslsigncode pkcs11-tool git sha256sum sed grep cmp mktemp cp stat dpkg apt-get; do
+  real=$(command -v "$tool") || continue
+  cat >"$work/spy/$tool" <<SPY
+#!/bin/sh
+case "\$1" in */scripts/sign) ;; *) { echo "== $tool \$*"; env; } >>"$work/spy.log" ;; esac
+exec "$real" "\$@"
+SPY
+  chmod +x "$work/spy/$tool"
+done
+signs spy-pfx PATH="$work/spy:$PATH" KOLVANE_PFX_PASSWORD=rahasia-uji -- "$work/signer.pfx"
+signs spy-token PATH="$work/spy:$PATH" KOLVANE_PKCS11_MODULE="$module" KOLVANE_PKCS11_PIN=geheim-7391 -- "$token"
+for tool in bash cmake openssl osslsigncode pkcs11-tool git; do
+  check "the stand-in for $tool saw the script run it" grep -q "^== $tool " "$work/spy.log"
+done
+check "no program the script starts gets the password or the PIN, in its environment or its command line" \
+  bash -c "! grep -F -e rahasia-uji -e geheim-7391 '$work/spy.log'"
+
+# A tree that is not its commit: a file changed, a file added.
+for change in "echo changed >>README.md" "echo '// not committed' >src/extra.cpp"; do
+  (cd "$tree" && eval "$change")
+  status=0
+  env -u KOLVANE_PKCS11_PIN KOLVANE_PFX_PASSWORD=rahasia-uji "$tree/scripts/sign" "$work/signer.pfx" "$work/dirty-out" \
+    >"$work/dirty.log" 2>&1 || status=$?
+  check "a tree that is not its commit is refused, saying why, and nothing is written ($change)" bash -c \
+    "[ $status -ne 0 ] && grep -q 'differs from its commit' '$work/dirty.log' && [ ! -e '$work/dirty-out' ]"
+  git -C "$tree" checkout -q -- README.md
+  rm -f "$tree/src/extra.cpp"
+done
 
 echo "signing: $passes passed, $failures failed"
 [ "$failures" -eq 0 ]
