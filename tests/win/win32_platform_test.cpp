@@ -879,6 +879,42 @@ TEST(EventLog, TheProgramHoldsATextForEveryOutcomeAndNoMore) {
   ::FreeLibrary(program);
 }
 
+// What each record asked of the log: its ID and the account it names.
+struct {
+  std::vector<DWORD> ids;
+  std::vector<std::wstring> accounts;
+} g_records;
+
+BOOL WINAPI RecordReport(HANDLE, WORD, WORD, DWORD id, PSID sid, WORD, DWORD, LPCWSTR*, LPVOID) {
+  g_records.ids.push_back(id);
+  wchar_t* text = nullptr;
+  g_records.accounts.push_back(sid != nullptr && ::ConvertSidToStringSidW(sid, &text) ? text : L"none");
+  ::LocalFree(text);
+  return TRUE;
+}
+
+TEST(EventLog, EveryRecordNamesTheAccountThatWroteIt) {
+  // The account this process runs as, as Windows tells it.
+  HANDLE token = nullptr;
+  ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token));
+  unsigned char user[256] = {};
+  DWORD size = 0;
+  ASSERT_TRUE(::GetTokenInformation(token, TokenUser, user, sizeof(user), &size));
+  ::CloseHandle(token);
+  wchar_t* own = nullptr;
+  ASSERT_TRUE(::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &own));
+  const std::wstring account = own;
+  ::LocalFree(own);
+
+  g_records = {};
+  Win32Process process(ProcessCalls{.reportEvent = &RecordReport});
+  const wchar_t* const texts[4] = {L"/scan", L"bersih", L"tidak ditemukan", L"0"};
+  process.WriteEvent(3000, EventType::Information, texts);
+  process.WriteEvent(3002, EventType::Warning, texts);
+  EXPECT_EQ(g_records.ids, (std::vector<DWORD>{3000, 3002}));
+  EXPECT_EQ(g_records.accounts, (std::vector<std::wstring>{account, account}));
+}
+
 TEST(Win32Process, WineGivesEveryProcessFullRights) {
   Win32Process process;
   EXPECT_EQ(process.ElevationState(), Elevation::Elevated);

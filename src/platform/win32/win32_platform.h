@@ -82,6 +82,9 @@ struct ProcessCalls {
   BOOL(WINAPI* processIdToSessionId)(DWORD, DWORD*) = ::ProcessIdToSessionId;
   HWINSTA(WINAPI* getProcessWindowStation)() = ::GetProcessWindowStation;
   BOOL(WINAPI* getUserObjectInformation)(HANDLE, int, PVOID, DWORD, LPDWORD) = ::GetUserObjectInformationW;
+  // The event log's record; null: advapi32's own, looked up when it is
+  // written (the log service may be absent).
+  BOOL(WINAPI* reportEvent)(HANDLE, WORD, WORD, DWORD, PSID, WORD, DWORD, LPCWSTR*, LPVOID) = nullptr;
 };
 
 // Names compared as the file system compares them: code point by code

@@ -192,9 +192,23 @@ void Win32Process::WriteEvent(unsigned id, EventType type, const wchar_t* const 
   const ScopedEventSource source(
       LoadedFunction<RegisterFn>(L"advapi32.dll", "RegisterEventSourceW")(nullptr, L"Kolvane"));
   if (!source.is_valid()) return;
+  // Every record names the account that wrote it, so that a reader can
+  // keep to SYSTEM's and tell them from what any user may write under the
+  // same source. A record whose account cannot be read is still written.
+  alignas(TOKEN_USER) unsigned char user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
+  PSID sid = nullptr;
+  HANDLE token = nullptr;
+  if (::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    const ScopedKernelHandle owner(token);
+    DWORD size = 0;
+    if (::GetTokenInformation(token, TokenUser, user, sizeof(user), &size)) {
+      sid = reinterpret_cast<TOKEN_USER*>(user)->User.Sid;
+    }
+  }
   constexpr WORD kinds[] = {EVENTLOG_INFORMATION_TYPE, EVENTLOG_WARNING_TYPE, EVENTLOG_ERROR_TYPE};
-  LoadedFunction<ReportFn>(L"advapi32.dll", "ReportEventW")(source.get(), kinds[static_cast<int>(type)], 0, id, nullptr,
-                                                            4, 0, const_cast<LPCWSTR*>(texts), nullptr);
+  const ReportFn report =
+      calls_.reportEvent != nullptr ? calls_.reportEvent : LoadedFunction<ReportFn>(L"advapi32.dll", "ReportEventW");
+  report(source.get(), kinds[static_cast<int>(type)], 0, id, sid, 4, 0, const_cast<LPCWSTR*>(texts), nullptr);
 }
 
 bool Win32Process::Is64BitWindows() {
