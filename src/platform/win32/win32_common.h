@@ -3,7 +3,27 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace kolvane::win32 {
+
+// Runs a query that fills a buffer and returns the count written or, when
+// the buffer is too small, the size needed (terminator included) or, as
+// GetModuleFileNameW does, the buffer's own size: the buffer then grows to
+// the larger of that count and twice its size. Empty when the query fails.
+template <typename Query>
+std::wstring QueryText(Query query) {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD count = query(buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (count == 0) return {};
+    if (count < buffer.size()) {
+      buffer.resize(count);
+      return buffer;
+    }
+    buffer.resize(count > 2 * buffer.size() ? count : 2 * buffer.size());
+  }
+}
 
 // Enables a privilege in this process's token where the token holds it.
 void EnablePrivilege(const wchar_t* name);

@@ -2,6 +2,7 @@
 
 #include "platform/win32/loaded_function.h"
 #include "platform/win32/program_image.h"
+#include "platform/win32/win32_common.h"
 
 namespace kolvane::win32 {
 namespace {
@@ -188,12 +189,8 @@ std::wstring Win32Files::PlainLogPath(const std::wstring& path) {
   // go past that (\\?\C:\..., \\?\UNC\...) are read as the path they give;
   // devices (\\.\..., CON, NUL, a pipe) are never a log.
   const std::wstring named = WithoutLongPrefix(path);
-  const DWORD needed = ::GetFullPathNameW(named.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return {};
-  std::wstring full(needed, L'\0');
-  const DWORD length = ::GetFullPathNameW(named.c_str(), needed, full.data(), nullptr);
-  if (length == 0 || length >= needed) return {};
-  full.resize(length);
+  const std::wstring full =
+      QueryText([&](wchar_t* buffer, DWORD size) { return ::GetFullPathNameW(named.c_str(), size, buffer, nullptr); });
   // The folders below the root: C:\ or \\server\share\.
   std::size_t at = 0;
   if (full.size() > 3 && full[1] == L':' && full[2] == L'\\') {
@@ -231,24 +228,12 @@ bool Win32Files::LeadsWhereItNames(HANDLE file, const std::wstring& full) {
   if (finalPath == nullptr || full[1] != L':' || ::GetDriveTypeW(full.substr(0, 3).c_str()) == DRIVE_REMOTE) {
     return true;
   }
-  std::wstring real(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = finalPath(file, real.data(), static_cast<DWORD>(real.size()), 0 /* normalized, DOS name */);
-    if (length == 0) return false;
-    const bool fits = length < real.size();
-    real.resize(length);
-    if (fits) break;
-  }
+  const std::wstring real = QueryText(
+      [&](wchar_t* buffer, DWORD size) { return finalPath(file, buffer, size, 0 /* normalized, DOS name */); });
   // Short names as long ones, as the system gives them.
-  std::wstring named(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = ::GetLongPathNameW(full.c_str(), named.data(), static_cast<DWORD>(named.size()));
-    if (length == 0) return false;
-    const bool fits = length < named.size();
-    named.resize(length);
-    if (fits) break;
-  }
-  return SameName(WithoutLongPrefix(real).c_str(), named.c_str());
+  const std::wstring named =
+      QueryText([&](wchar_t* buffer, DWORD size) { return ::GetLongPathNameW(full.c_str(), buffer, size); });
+  return !real.empty() && !named.empty() && SameName(WithoutLongPrefix(real).c_str(), named.c_str());
 }
 
 bool Win32Files::AppendLine(const std::wstring& path, const std::wstring& line) {

@@ -9,50 +9,23 @@
 #include "platform/win32/win32_common.h"
 
 namespace kolvane::win32 {
-namespace {
-
-// Runs a query that fills a buffer and returns the count written or, when
-// the buffer is too small, the size needed (terminator included) or, as
-// GetModuleFileNameW does, the buffer's own size: the buffer then grows to
-// the larger of that count and twice its size. One function for every
-// query, each a plain function of the calls.
-using Query = DWORD (*)(const ProcessCalls& calls, wchar_t* buffer, DWORD size);
-std::wstring QueryText(const ProcessCalls& calls, Query query) {
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD count = query(calls, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (count == 0) return {};
-    if (count < buffer.size()) {
-      buffer.resize(count);
-      return buffer;
-    }
-    buffer.resize(count > 2 * buffer.size() ? count : 2 * buffer.size());
-  }
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::wstring Win32Process::WindowsDirectory() {
-  return QueryText(calls_, [](const ProcessCalls&, wchar_t* buffer, DWORD size) {
-    return static_cast<DWORD>(::GetWindowsDirectoryW(buffer, size));
-  });
+  return QueryText(
+      [](wchar_t* buffer, DWORD size) { return static_cast<DWORD>(::GetWindowsDirectoryW(buffer, size)); });
 }
 
 std::wstring Win32Process::SystemDirectory() {
-  return QueryText(calls_, [](const ProcessCalls&, wchar_t* buffer, DWORD size) {
-    return static_cast<DWORD>(::GetSystemDirectoryW(buffer, size));
-  });
+  return QueryText([](wchar_t* buffer, DWORD size) { return static_cast<DWORD>(::GetSystemDirectoryW(buffer, size)); });
 }
 
 std::wstring Win32Process::CurrentDirectory() {
-  return QueryText(
-      calls_, [](const ProcessCalls&, wchar_t* buffer, DWORD size) { return ::GetCurrentDirectoryW(size, buffer); });
+  return QueryText([](wchar_t* buffer, DWORD size) { return ::GetCurrentDirectoryW(size, buffer); });
 }
 
 std::wstring Win32Process::ModuleFileName() {
-  return QueryText(calls_, [](const ProcessCalls& calls, wchar_t* buffer, DWORD size) {
-    return calls.getModuleFileName(nullptr, buffer, size);
-  });
+  return QueryText([this](wchar_t* buffer, DWORD size) { return calls_.getModuleFileName(nullptr, buffer, size); });
 }
 
 std::wstring Win32Process::ComputerName() {
@@ -170,9 +143,8 @@ LockResult Win32Process::LockMachine(unsigned milliseconds) {
 std::wstring Win32Process::LockPath() {
   // The system's own Windows directory, never a user's private one on a
   // terminal server.
-  const std::wstring windows = QueryText(calls_, [](const ProcessCalls&, wchar_t* buffer, DWORD size) {
-    return static_cast<DWORD>(::GetSystemWindowsDirectoryW(buffer, size));
-  });
+  const std::wstring windows = QueryText(
+      [](wchar_t* buffer, DWORD size) { return static_cast<DWORD>(::GetSystemWindowsDirectoryW(buffer, size)); });
   return windows.empty() ? windows : windows + L"\\KolvaneBackdoorHeliosB.lock";
 }
 
