@@ -33,6 +33,7 @@ class BadInput : public ::testing::Test {
   }
   std::wstring File(const std::wstring& path, DWORD size) {
     PlantFile(path, size);
+    EXPECT_TRUE(FileExists(path)) << "could not be made: " << path.size() << " characters";
     made.push_back(path);
     return path;
   }
