@@ -4,7 +4,8 @@
 # outcome word and the run's own texts, and registers the program as the
 # record's source. Wine's event log is a stub that prints every record it is
 # given (advapi's fixme line: type 4 information, 2 warning, 1 error, then
-# the event ID; one eventlog line per text). Runs the 64-bit build through
+# the event ID, then the account's SID, which must be there; one eventlog
+# line per text). Runs the 64-bit build through
 # every case, as it costs no emulation, and the 32-bit release through one
 # where 32-bit programs run natively.
 # tests/e2e/event_log_test.sh   (after the Windows builds; Xvfb not needed)
@@ -43,6 +44,9 @@ check() {
   [ "$records" = 1 ] || fail "$name: $records records, not one"
   grep -q "fixme:advapi:ReportEventW ([0-9A-F]*,0x000$type,0x0000,0x0000000$id," <<<"$out" ||
     fail "$name: no record of type $type and event ID $id in: $(grep ReportEventW <<<"$out" | head -n 1)"
+  # The fifth argument is the account's SID: every record names who wrote it.
+  grep -Eq 'fixme:advapi:ReportEventW \([0-9A-F]*,[^,]*,[^,]*,[^,]*,0*[1-9A-F][0-9A-F]*,' <<<"$out" ||
+    fail "$name: the record names no account (no SID) in: $(grep ReportEventW <<<"$out" | head -n 1)"
   # Wine writes each text escaped, a backslash as two.
   texts=$(sed -n 's/^[0-9a-f]*:[a-z]*:eventlog:ReportEventW L"\(.*\)"$/\1/p' <<<"$out" | sed 's/\\\\/\\/g')
   [ "$texts" = "$(printf '%s\n' "$@")" ] || fail "$name: the record's texts are
