@@ -1,5 +1,6 @@
 #include "driver.h"
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -59,10 +60,18 @@ App::App(const std::wstring& arguments, const std::wstring& program, bool waitId
   startup.cb = sizeof(startup);
   std::wstring place = desktop == nullptr ? L"" : desktop;
   startup.lpDesktop = desktop == nullptr ? nullptr : place.data();
-  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0, nullptr,
-                        nullptr, &startup, &info_)) {
+  // Wine now and then fails to start a process at all; it is tried once
+  // more, saying so, as scripts/wine-run does for the test programs.
+  for (int attempt = 1;; ++attempt) {
+    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0,
+                         nullptr, nullptr, &startup, &info_)) {
+      break;
+    }
+    const DWORD error = ::GetLastError();
     info_ = {};
-    return;
+    if (attempt == 2) return;
+    std::fprintf(stderr, "could not start the program (error %lu); trying once more\n", error);
+    ::Sleep(200);
   }
   if (waitIdle && !suspended) ::WaitForInputIdle(info_.hProcess, kTimeoutMs);
 }
