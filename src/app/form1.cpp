@@ -120,7 +120,8 @@ void Form1::Command2_Click() {
     if (!lock.held()) {
       out.Fail(Word::Unexamined, lock.Refusal(text::Busy, text::LockFailed));
     } else {
-      const unsigned found = machine.FindThreat();
+      // As the lock found it, before its processes were ended.
+      const unsigned found = lock.found();
       const ArmResult armed = machine.Arm(machine.HalfAt(found == 2 ? 1 : 0));
       if (armed == ArmResult::Armed) {
         // The restart finishes the removal.
