@@ -148,12 +148,39 @@ void Outcome::Fail(Word outcomeWord, const char* reason) {
 
 const char* WordText(Word word) { return kWords[static_cast<int>(word)]; }
 
+namespace {
+
+// Every reader formats every record of the source, old and new, with the
+// message file registered when it reads: so that file is only ever one that
+// only administrators can change, and once such a file is registered it
+// stays while it is there. The arming's copy, which deletes itself, never
+// registers; neither does a program on a USB stick, a share or in a folder
+// that a user may write (Downloads). A registration of a file anybody else
+// may change is taken away, as it would let them decide every record's
+// texts: the records then show their four texts without it. Refused
+// without administrator rights: the record goes out all the same.
+void RegisterSource(Eradication& e) {
+  Platform& p = e.platform();
+  const wchar_t* const value = L"EventMessageFile";
+  std::wstring registered;
+  const RegStatus read = p.registry.ReadString(RegRoot::LocalMachine, EventSourceKey, value, registered);
+  if (read == RegStatus::Ok && !registered.empty() && p.files.OnlyAdministratorsMayChange(registered)) return;
+  // Nothing is decided on a registration that could not be read.
+  if (read != RegStatus::Ok && read != RegStatus::NotFound) return;
+  const std::wstring self = p.process.ModuleFileName();
+  if (!self.empty() && !e.RunsFromCopy() && p.files.OnlyAdministratorsMayChange(self)) {
+    WriteRegString(p.registry, RegRoot::LocalMachine, EventSourceKey, value, self);
+  } else if (read == RegStatus::Ok) {
+    const OpenedKey source = p.registry.Open(RegRoot::LocalMachine, EventSourceKey);
+    if (source.status == RegStatus::Ok) source.key->DeleteValue(value);
+  }
+}
+
+}  // namespace
+
 void Record(Eradication& e, const wchar_t* step, const Outcome& out) {
   Platform& p = e.platform();
-  const std::wstring self = p.process.ModuleFileName();
-  // Refused without administrator rights: the record goes out all the same.
-  if (!self.empty() && !e.RunsFromCopy())
-    WriteRegString(p.registry, RegRoot::LocalMachine, EventSourceKey, L"EventMessageFile", self);
+  RegisterSource(e);
   const std::wstring word = text::Wide(WordText(out.word));
   std::wstring code;
   AppendNumber(code, static_cast<unsigned>(out.code));

@@ -43,6 +43,11 @@ class Registry {
   // Whether the key holds a value of this name: Ok when it does, NotFound
   // when the key or the value is not there.
   virtual RegStatus QueryValue(RegRoot root, const std::wstring& subKey, const std::wstring& valueName) = 0;
+  // A text value (REG_SZ, or REG_EXPAND_SZ with its variables expanded)
+  // into data: NotFound when the key or the value is not there, Failed for
+  // a value of another type.
+  virtual RegStatus ReadString(RegRoot root, const std::wstring& subKey, const std::wstring& valueName,
+                               std::wstring& data) = 0;
 
  protected:
   ~Registry() = default;
@@ -100,6 +105,13 @@ class Files {
   // (a junction, a mount point, a symbolic link, a second name) as any of
   // its folders or as the file itself could lead the line into any file.
   virtual bool AppendLine(const std::wstring& path, const std::wstring& line) = 0;
+  // Whether the file at path (a full path) is one that only administrators
+  // and the system can change: a plain file on a fixed local disk that no
+  // one else may write, whose own folder no one else may add to or take
+  // from, and no folder above which lets anyone else rename what it holds.
+  // Nor is the owner of any of them anybody else, nor any of them a link.
+  // False when any of that cannot be told.
+  virtual bool OnlyAdministratorsMayChange(const std::wstring& path) = 0;
 
  protected:
   ~Files() = default;

@@ -2,7 +2,10 @@
 # The event log, driven as an administrator's script drives the program:
 # each switch run writes one record with the event ID and the type of its
 # outcome word and the run's own texts, and registers the program as the
-# record's source. Wine's event log is a stub that prints every record it is
+# records' message file only from a folder that only administrators can
+# change (which Wine has none of: it makes the Wine user the owner of
+# every folder, so that side is shown against injected rights in
+# tests/win). Wine's event log is a stub that prints every record it is
 # given (advapi's fixme line: type 4 information, 2 warning, 1 error, then
 # the event ID, then the account's SID, which must be there; one eventlog
 # line per text). Runs the 64-bit build through
@@ -60,12 +63,28 @@ wineserver -k >/dev/null 2>&1 || true
 clear_threat
 wine64 reg delete "$source_key" /f >/dev/null 2>&1 || true
 
-check "clean machine: information, bersih" "$KOLVANE_WINE64" "$program64" /scan 0 4 1 /scan bersih "tidak ditemukan" 0
-registered=$(wine64 reg query "$source_key" /v EventMessageFile 2>/dev/null | tr -d '\r' |
-  sed -n 's/^ *EventMessageFile *REG_SZ *//p' || true)
-# Wine's drive Z: is the Linux root.
-[ "$registered" = "Z:$(realpath "$program64" | tr / '\\')" ] ||
-  fail "the source names \"$registered\" as its message file, not the program"
+# The program as a user runs it from a folder every user may write (a
+# Downloads folder; Wine gives 0777 the rights of one): it never registers
+# itself as the records' message file, which would let that folder's owner
+# decide the texts of every record, and it takes away a registration of
+# such a file that an earlier run left.
+open_dir="$WINEPREFIX/drive_c/users/Public/kolvane-open"
+mkdir -p "$open_dir"
+chmod 0777 "$open_dir"
+cp "$program64" "$open_dir/KolvaneBackdoorHeliosB.exe"
+registered() {
+  wine64 reg query "$source_key" /v EventMessageFile 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *EventMessageFile *REG_SZ *//p' || true
+}
+check "clean machine: information, bersih" "$KOLVANE_WINE64" "$open_dir/KolvaneBackdoorHeliosB.exe" /scan 0 4 1 \
+  /scan bersih "tidak ditemukan" 0
+[ -z "$(registered)" ] || fail "a run from a folder every user may write registered \"$(registered)\""
+wine64 reg add "$source_key" /v EventMessageFile /d 'C:\users\Public\kolvane-open\KolvaneBackdoorHeliosB.exe' \
+  /f >/dev/null 2>&1
+check "the same, with that folder registered before" "$KOLVANE_WINE64" "$open_dir/KolvaneBackdoorHeliosB.exe" /scan \
+  0 4 1 /scan bersih "tidak ditemukan" 0
+[ -z "$(registered)" ] || fail "the registration of a folder every user may write stayed: \"$(registered)\""
+rm -rf "$open_dir"
 
 plant
 check "threat found: warning, ditemukan" "$KOLVANE_WINE64" "$program64" -SCAN 1 2 2 /scan ditemukan \

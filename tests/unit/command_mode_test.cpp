@@ -311,6 +311,56 @@ TEST_F(CommandModeTest, RemoveCleansBothHalvesAndALogThatCannotBeWrittenChangesN
   EXPECT_EQ(MessageFile(), L"");
 }
 
+TEST_F(CommandModeTest, OnlyAFileOnlyAdministratorsCanChangeDecidesTheRecordsTexts) {
+  // Every reader formats every record, old and new, with the file
+  // registered now: a USB stick, Downloads or the arming's copy (which
+  // deletes itself) never get there, and a good registration stays.
+  const std::wstring installed = L"C:\\Program Files\\Kolvane\\KolvaneBackdoorHeliosB.exe";
+  const std::wstring downloads = L"C:\\Users\\ani\\Downloads\\KolvaneBackdoorHeliosB.exe";
+  const std::wstring stick = L"E:\\KolvaneBackdoorHeliosB.exe";
+  const std::wstring tools = L"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe";
+  const std::wstring source = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Kolvane";
+  enum Before { None, Installed, InstalledGone, Downloads, Unreadable };
+  const struct {
+    const wchar_t* name;
+    Before before;
+    std::wstring self;
+    std::wstring after;
+  } cases[] = {
+      {L"first run, from an administrators' folder", None, tools, tools},
+      {L"first run, from Downloads", None, downloads, L""},
+      {L"first run, from a USB stick", None, stick, L""},
+      {L"first run, from the arming's copy", None, copyPath, L""},
+      {L"installed, then run from Downloads", Installed, downloads, installed},
+      {L"installed, then run from another good folder", Installed, tools, installed},
+      {L"installed, then run from the copy", Installed, copyPath, installed},
+      {L"the installed file is gone", InstalledGone, tools, tools},
+      {L"an earlier run from Downloads, then one from a good folder", Downloads, tools, tools},
+      {L"an earlier run from Downloads, then one from a USB stick", Downloads, stick, L""},
+      {L"an earlier run from Downloads, then the copy", Downloads, copyPath, L""},
+      {L"a registration that cannot be read", Unreadable, tools, downloads},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    m = {};
+    m.process.moduleFileName = c.self;
+    for (const std::wstring& good : {installed, copyPath}) m.files.adminOnly.insert(good);
+    if (c.before != InstalledGone) m.files.files[installed] = kProgramSize;
+    m.files.files[downloads] = kProgramSize;
+    m.files.files[stick] = kProgramSize;
+    if (c.before == Installed || c.before == InstalledGone) m.registry.SetValue(source, L"EventMessageFile", installed);
+    if (c.before == Downloads || c.before == Unreadable) m.registry.SetValue(source, L"EventMessageFile", downloads);
+    if (c.before == Unreadable) {
+      m.registry.denied.insert(source);
+      m.registry.unreadable = true;
+    }
+    EXPECT_EQ(Run(L"/scan"), 0);
+    EXPECT_EQ(MessageFile(), c.after);
+    // The record goes out whatever the registration.
+    EXPECT_EQ(Recorded(), L"/scan | bersih | tidak ditemukan | 0");
+  }
+}
+
 TEST_F(CommandModeTest, MalformedSwitchLinesChangeNothingAndShowNothing) {
   // A typo, an empty script variable, two switches, an argument a tool
   // quoted: 87, and the machine exactly as it was, armed purge included.

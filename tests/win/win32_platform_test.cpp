@@ -75,6 +75,35 @@ TEST_F(RegistryTest, QueryValueSaysWhetherTheValueIsThere) {
   EXPECT_EQ(registry.QueryValue(RegRoot::LocalMachine, root + L"\\Nowhere", L"ssvchost"), RegStatus::NotFound);
 }
 
+TEST_F(RegistryTest, ReadStringGivesTextValuesWithTheirVariablesExpanded) {
+  ASSERT_TRUE(WriteRegString(registry, RegRoot::LocalMachine, sub, L"plain", L"C:\\Program Files\\K\\k.exe"));
+  ScopedRegKey key;
+  ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, sub.c_str(), 0, KEY_SET_VALUE, key.receive()), ERROR_SUCCESS);
+  const wchar_t expand[] = L"%SystemRoot%\\k.exe";
+  ::RegSetValueExW(key.get(), L"expand", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(expand), sizeof(expand));
+  // Stored without its terminator, and longer than a path.
+  const std::wstring longText(700, L'x');
+  ::RegSetValueExW(key.get(), L"long", 0, REG_SZ, reinterpret_cast<const BYTE*>(longText.data()),
+                   static_cast<DWORD>(longText.size() * sizeof(wchar_t)));
+  const DWORD number = 1;
+  ::RegSetValueExW(key.get(), L"number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof(number));
+  wchar_t windows[MAX_PATH];
+  ASSERT_GT(::GetEnvironmentVariableW(L"SystemRoot", windows, MAX_PATH), 0u);
+
+  std::wstring data = L"unchanged";
+  EXPECT_EQ(registry.ReadString(RegRoot::LocalMachine, sub, L"plain", data), RegStatus::Ok);
+  EXPECT_EQ(data, L"C:\\Program Files\\K\\k.exe");
+  EXPECT_EQ(registry.ReadString(RegRoot::LocalMachine, sub, L"expand", data), RegStatus::Ok);
+  EXPECT_EQ(data, std::wstring(windows) + L"\\k.exe");
+  EXPECT_EQ(registry.ReadString(RegRoot::LocalMachine, sub, L"long", data), RegStatus::Ok);
+  EXPECT_EQ(data, longText);
+  data = L"unchanged";
+  EXPECT_EQ(registry.ReadString(RegRoot::LocalMachine, sub, L"number", data), RegStatus::Failed);
+  EXPECT_EQ(registry.ReadString(RegRoot::LocalMachine, sub, L"missing", data), RegStatus::NotFound);
+  EXPECT_EQ(registry.ReadString(RegRoot::LocalMachine, root + L"\\Nowhere", L"plain", data), RegStatus::NotFound);
+  EXPECT_EQ(data, L"unchanged");
+}
+
 TEST_F(RegistryTest, OpeningAMissingKeyIsNotFound) {
   const OpenedKey key = registry.Open(RegRoot::LocalMachine, root + L"\\Nowhere");
   EXPECT_EQ(key.status, RegStatus::NotFound);
@@ -379,6 +408,143 @@ TEST_F(FilesTest, ALogIsWrittenOnlyWhereItsPathLeads) {
   for (const wchar_t* device : {L"CON", L"NUL", L"\\\\.\\pipe\\kolvane", L"\\\\.\\C:"}) {
     EXPECT_FALSE(files.AppendLine(device, L"line")) << device;
   }
+}
+
+// The rights Windows gives, as its security descriptors' text: a file an
+// administrator copied into Program Files, that folder, the folders above
+// it and the root of the system drive. The tests change one and see
+// whether the file is still trusted.
+const wchar_t kInstalledFile[] = L"O:BAD:(A;ID;FA;;;SY)(A;ID;FA;;;BA)(A;ID;0x1200a9;;;BU)(A;ID;0x1200a9;;;AC)";
+const wchar_t kInstalledFolder[] =
+    L"O:SYD:(A;OICIID;FA;;;SY)(A;OICIID;FA;;;BA)(A;OICIID;0x1200a9;;;BU)(A;OICIIOID;GA;;;CO)";
+const wchar_t kProgramFiles[] =
+    L"O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"
+    L"D:(A;;FA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)(A;;0x1301bf;;;SY)"
+    L"(A;OICIIO;GA;;;SY)(A;;0x1301bf;;;BA)(A;OICIIO;GA;;;BA)(A;;0x1200a9;;;BU)(A;OICIIO;GA;;;CO)";
+const wchar_t kRoot[] =
+    L"O:SYD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)(A;OICIIO;SDGXGWGR;;;AU)(A;;LC;;;AU)";
+
+struct Trust {
+  std::wstring file, folder, above;  // the descriptors at each level
+  UINT drive = DRIVE_FIXED;
+  DWORD error = ERROR_SUCCESS;  // what the question for the rights gives
+  std::wstring linkedFolder;
+  std::vector<std::wstring> asked;
+} g_trust;
+
+// Program Files as Windows has it, but for what a row changes.
+void TrustAsInstalled(UINT drive = DRIVE_FIXED) {
+  g_trust = Trust{};
+  g_trust.file = kInstalledFile;
+  g_trust.folder = kInstalledFolder;
+  g_trust.above = kProgramFiles;
+  g_trust.drive = drive;
+}
+
+DWORD WINAPI TrustDescriptor(LPCWSTR path, SE_OBJECT_TYPE type, SECURITY_INFORMATION, PSID* owner, PSID*, PACL* dacl,
+                             PACL*, PSECURITY_DESCRIPTOR* descriptor) {
+  EXPECT_EQ(type, SE_FILE_OBJECT);
+  g_trust.asked.push_back(path);
+  if (g_trust.error != ERROR_SUCCESS) return g_trust.error;
+  // The first name asked is the file's, the second its folder's.
+  const std::size_t level = g_trust.asked.size() - 1;
+  const std::wstring text = level == 0                       ? g_trust.file
+                            : level == 1                     ? g_trust.folder
+                            : std::wstring(path).size() == 3 ? kRoot
+                                                             : g_trust.above;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, descriptor, nullptr)) {
+    ADD_FAILURE() << "not a descriptor: " << std::string(text.begin(), text.end());
+    return ::GetLastError();
+  }
+  BOOL present = FALSE, defaulted = FALSE;
+  ::GetSecurityDescriptorOwner(*descriptor, owner, &defaulted);
+  ::GetSecurityDescriptorDacl(*descriptor, &present, dacl, &defaulted);
+  // Wine's parser makes an empty list of NO_ACCESS_CONTROL; Windows' makes
+  // none at all, which lets everybody do anything.
+  if (text.ends_with(L"NO_ACCESS_CONTROL")) *dacl = nullptr;
+  return ERROR_SUCCESS;
+}
+UINT WINAPI TrustDrive(LPCWSTR root) {
+  EXPECT_EQ(std::wstring(root).size(), 3u);
+  return g_trust.drive;
+}
+DWORD WINAPI TrustAttributes(LPCWSTR path) {
+  return SameName(path, g_trust.linkedFolder.c_str()) ? FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY
+                                                      : ::GetFileAttributesW(path);
+}
+
+TEST_F(FilesTest, OnlyAFileNobodyButAdministratorsCanChangeIsTrustedWithTheRecordsTexts) {
+  Win32Files trust(FileCalls{
+      .getFileAttributes = &TrustAttributes, .getNamedSecurityInfo = &TrustDescriptor, .getDriveType = &TrustDrive});
+  const std::wstring program = Make(L"KolvaneBackdoorHeliosB.exe", 16);
+  const std::wstring user = L"S-1-5-21-1004336348-1177238915-682003330-1001";
+  const struct {
+    const char* name;
+    std::wstring file, folder, above;
+    bool trusted;
+    UINT drive = DRIVE_FIXED;
+  } cases[] = {
+      {"copied into Program Files", kInstalledFile, kInstalledFolder, kProgramFiles, true},
+      {"a user's Downloads", kInstalledFile,
+       L"O:" + user + L"D:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + user + L")", kProgramFiles, false},
+      {"a folder every user may write (Wine's 0777)", kInstalledFile,
+       L"O:SYD:(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1301bf;;;WD)", kProgramFiles, false},
+      {"a folder users may only add files to", kInstalledFile, L"O:SYD:(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200ab;;;BU)",
+       kProgramFiles, false},
+      {"a folder owned by a user", kInstalledFile, L"O:" + user + L"D:(A;;FA;;;SY)(A;;FA;;;BA)", kProgramFiles, false},
+      {"the file owned by a user", L"O:" + user + L"D:(A;;FA;;;SY)", kInstalledFolder, kProgramFiles, false},
+      {"the file writable by users", L"O:BAD:(A;;FA;;;SY)(A;;GW;;;BU)", kInstalledFolder, kProgramFiles, false},
+      {"the file with no permissions at all", L"O:BAD:NO_ACCESS_CONTROL", kInstalledFolder, kProgramFiles, false},
+      {"a folder above lets users rename what it holds", kInstalledFile, kInstalledFolder,
+       L"O:SYD:(A;;FA;;;SY)(A;;0x1200e9;;;BU)", false},
+      {"a folder above lets users take its ownership", kInstalledFile, kInstalledFolder,
+       L"O:SYD:(A;;FA;;;SY)(A;;0x1200a9;;;BU)(A;;WO;;;AU)", false},
+      {"a folder above lets users make folders in it", kInstalledFile, kInstalledFolder,
+       L"O:SYD:(A;;FA;;;SY)(A;;0x1200ad;;;BU)", true},
+      {"rights that only pass to what is made inside", kInstalledFile,
+       L"O:BAD:(A;;FA;;;SY)(A;OICIIO;FA;;;" + user + L")(A;OICIIO;GA;;;CO)", kProgramFiles, true},
+      {"a denial, and OWNER RIGHTS for a trusted owner", L"O:SYD:(D;;FA;;;WD)(A;;FA;;;S-1-3-4)(A;;FA;;;BA)",
+       kInstalledFolder, kProgramFiles, true},
+      {"a USB stick", kInstalledFile, kInstalledFolder, kProgramFiles, false, DRIVE_REMOVABLE},
+      {"a share under a drive letter", kInstalledFile, kInstalledFolder, kProgramFiles, false, DRIVE_REMOTE},
+      {"a CD", kInstalledFile, kInstalledFolder, kProgramFiles, false, DRIVE_CDROM},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TrustAsInstalled(c.drive);
+    g_trust.file = c.file;
+    g_trust.folder = c.folder;
+    g_trust.above = c.above;
+    EXPECT_EQ(trust.OnlyAdministratorsMayChange(program), c.trusted);
+    if (c.trusted) {
+      // The file, then every folder up to the root.
+      ASSERT_FALSE(g_trust.asked.empty());
+      EXPECT_EQ(g_trust.asked.front(), program);
+      EXPECT_EQ(g_trust.asked.back(), program.substr(0, 3));
+      EXPECT_EQ(static_cast<std::size_t>(std::count(program.begin(), program.end(), L'\\')) + 1, g_trust.asked.size());
+    }
+  }
+  // What cannot be told is not trusted: rights that cannot be read, a
+  // folder on the way that is a link, no such file, a folder for a file,
+  // and a path that is not a full one of a drive letter.
+  TrustAsInstalled();
+  EXPECT_TRUE(trust.OnlyAdministratorsMayChange(program)) << "the rows below change only what they name";
+  TrustAsInstalled();
+  g_trust.error = ERROR_ACCESS_DENIED;
+  EXPECT_FALSE(trust.OnlyAdministratorsMayChange(program));
+  TrustAsInstalled();
+  g_trust.linkedFolder = dir;
+  EXPECT_FALSE(trust.OnlyAdministratorsMayChange(program));
+  TrustAsInstalled();
+  const std::wstring name = dir.substr(dir.rfind(L'\\') + 1);
+  for (const std::wstring& path :
+       std::vector<std::wstring>{dir + L"\\missing.exe", dir, dir + L"\\..\\" + name + L"\\KolvaneBackdoorHeliosB.exe",
+                                 L"\\\\?\\" + program, L"KolvaneBackdoorHeliosB.exe", L"\\\\srv\\tools\\k.exe"}) {
+    EXPECT_FALSE(trust.OnlyAdministratorsMayChange(path)) << std::string(path.begin(), path.end());
+  }
+  // Wine makes a folder's rights of its Unix mode, with the Wine user as
+  // the owner of every one: nothing there is only administrators' to change.
+  EXPECT_FALSE(files.OnlyAdministratorsMayChange(program));
 }
 
 // A running program's file, which Windows refuses to write or delete.

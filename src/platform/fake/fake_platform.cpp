@@ -57,6 +57,13 @@ RegStatus FakeRegistry::QueryValue(RegRoot root, const std::wstring& subKey, con
   return HasValue(path, valueName) ? RegStatus::Ok : RegStatus::NotFound;
 }
 
+RegStatus FakeRegistry::ReadString(RegRoot root, const std::wstring& subKey, const std::wstring& valueName,
+                                   std::wstring& data) {
+  const RegStatus status = QueryValue(root, subKey, valueName);
+  if (status == RegStatus::Ok) data = Value(root == RegRoot::LocalMachine64 ? Key64(subKey) : subKey, valueName);
+  return status;
+}
+
 bool FakeProcess::EndProcessesRunning(const std::wstring& image) {
   endRequests.push_back(image);
   if (running.count(image) == 0) return true;
@@ -141,6 +148,11 @@ bool FakeFiles::AppendLine(const std::wstring& path, const std::wstring& line) {
   if (refuseWrites.count(path) != 0) return false;
   lines[path].push_back(line);
   return true;
+}
+
+bool FakeFiles::OnlyAdministratorsMayChange(const std::wstring& path) {
+  trustAsked.push_back(path);
+  return files.count(path) != 0 && adminOnly.count(path) != 0;
 }
 
 void FakeClock::WaitForEvents(double maxSeconds) {

@@ -29,6 +29,8 @@ class FakeRegistry : public Registry {
   OpenedKey Open(RegRoot root, const std::wstring& subKey) override;
   OpenedKey Create(RegRoot root, const std::wstring& subKey) override;
   RegStatus QueryValue(RegRoot root, const std::wstring& subKey, const std::wstring& valueName) override;
+  RegStatus ReadString(RegRoot root, const std::wstring& subKey, const std::wstring& valueName,
+                       std::wstring& data) override;
 
   bool HasValue(const std::wstring& subKey, const std::wstring& name) const;
   std::wstring Value(const std::wstring& subKey, const std::wstring& name) const;
@@ -59,6 +61,7 @@ class FakeFiles : public Files {
   void HoldProgramFile(const std::wstring& path) override;
   FileStatus CopyHeldProgram(const std::wstring& to) override;
   bool AppendLine(const std::wstring& path, const std::wstring& line) override;
+  bool OnlyAdministratorsMayChange(const std::wstring& path) override;
 
   std::map<std::wstring, std::uint64_t> files;              // path -> size
   std::set<std::wstring> readOnly;                          // refuse a delete, as on Windows
@@ -79,6 +82,10 @@ class FakeFiles : public Files {
   std::wstring heldProgram;                // the program file held since the start
   bool programReplaced = false;            // its path holds another program than the one that runs
   std::optional<std::uint64_t> heldBytes;  // and its size then: the bytes a copy gets
+  // Files in folders only administrators can change (the program's own
+  // usual place among them), where they exist.
+  std::set<std::wstring> adminOnly = {L"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe"};
+  std::vector<std::wstring> trustAsked;  // the paths whose rights were looked at
 };
 
 class FakeProcess : public Process {

@@ -65,6 +65,58 @@ std::wstring WithoutLongPrefix(const std::wstring& path) {
   return path;
 }
 
+// The accounts trusted with what every reader of the event log reads:
+// SYSTEM (S-1-5-18), the Administrators group (S-1-5-32-544) and the
+// installer service that owns Windows' own files from Vista on
+// (S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464).
+struct KnownSid {
+  BYTE authority;
+  DWORD count;
+  DWORD parts[6];
+};
+constexpr KnownSid kTrusted[] = {
+    {5, 1, {18}},
+    {5, 2, {32, 544}},
+    {5, 6, {80, 956008885, 3418522649, 1831038044, 1853292631, 2271478464}},
+};
+// OWNER RIGHTS (S-1-3-4): what an entry for it grants, it grants the owner.
+constexpr KnownSid kOwnerRights = {3, 1, {4}};
+// CREATOR OWNER (S-1-3-0) grants nothing on the object itself: it only
+// stands for the owner of what is made in a folder.
+constexpr KnownSid kCreatorOwner = {3, 1, {0}};
+
+bool SidIs(PSID sid, const KnownSid& known) {
+  const SID_IDENTIFIER_AUTHORITY* authority = ::GetSidIdentifierAuthority(sid);
+  for (int i = 0; i < 5; ++i) {
+    if (authority->Value[i] != 0) return false;
+  }
+  if (authority->Value[5] != known.authority || *::GetSidSubAuthorityCount(sid) != known.count) return false;
+  for (DWORD i = 0; i < known.count; ++i) {
+    if (*::GetSidSubAuthority(sid, i) != known.parts[i]) return false;
+  }
+  return true;
+}
+
+bool Trusted(PSID sid) {
+  if (sid == nullptr || !::IsValidSid(sid)) return false;
+  for (const KnownSid& known : kTrusted) {
+    if (SidIs(sid, known)) return true;
+  }
+  return false;
+}
+
+// The rights by which someone could change what a file holds or what a
+// folder holds in its place: delete or rename it, or give themselves any
+// right by its permissions or its ownership.
+constexpr DWORD kReplace = DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_ALL;
+// Of the file itself: write to it.
+constexpr DWORD kFileRights = kReplace | FILE_WRITE_DATA | FILE_APPEND_DATA | GENERIC_WRITE;
+// Of its own folder: add a file or a folder, or delete or rename any.
+constexpr DWORD kFolderRights = kReplace | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | GENERIC_WRITE;
+// Of each folder above: delete or rename what it holds. (Every user may
+// make folders in the root of the system drive.)
+constexpr DWORD kAboveRights = kReplace | FILE_DELETE_CHILD;
+
 }  // namespace
 
 FileStatus Win32Files::SizeOf(const std::wstring& path, std::uint64_t& size) {
@@ -273,6 +325,70 @@ bool Win32Files::AppendLine(const std::wstring& path, const std::wstring& line) 
   n += ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), count, bytes.get() + n, 3 * count, nullptr, nullptr);
   DWORD written = 0;
   return ::WriteFile(file.get(), bytes.get(), static_cast<DWORD>(n), &written, nullptr) && written == DWORD(n);
+}
+
+bool Win32Files::NobodyElseMay(const std::wstring& path, DWORD rights) {
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (calls_.getNamedSecurityInfo(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                  &owner, nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  const ScopedLocalMemory held(descriptor);
+  // The owner may always change the permissions; no permissions at all
+  // (a null DACL) let everybody do anything.
+  if (!Trusted(owner) || dacl == nullptr) return false;
+  ACL_SIZE_INFORMATION size{};
+  if (!::GetAclInformation(dacl, &size, sizeof(size), AclSizeInformation)) return false;
+  for (DWORD i = 0; i < size.AceCount; ++i) {
+    void* entry = nullptr;
+    if (!::GetAce(dacl, i, &entry)) return false;
+    const auto* header = static_cast<const ACE_HEADER*>(entry);
+    // Denials and entries that only pass to what is made inside take no
+    // right away from the check; entries that grant in ways not read here
+    // (object and callback entries) are counted as granting everything.
+    if ((header->AceFlags & INHERIT_ONLY_ACE) != 0 || header->AceType == ACCESS_DENIED_ACE_TYPE ||
+        header->AceType == SYSTEM_AUDIT_ACE_TYPE || header->AceType == SYSTEM_ALARM_ACE_TYPE ||
+        header->AceType == SYSTEM_MANDATORY_LABEL_ACE_TYPE) {
+      continue;
+    }
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) return false;
+    const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+    PSID sid = const_cast<DWORD*>(&allowed->SidStart);
+    if ((allowed->Mask & rights) == 0 || Trusted(sid) || SidIs(sid, kCreatorOwner) || SidIs(sid, kOwnerRights)) {
+      continue;
+    }
+    return false;
+  }
+  return true;
+}
+
+bool Win32Files::OnlyAdministratorsMayChange(const std::wstring& path) {
+  // A full path of a drive letter, as the system writes it.
+  const std::wstring full =
+      QueryText([&](wchar_t* buffer, DWORD size) { return ::GetFullPathNameW(path.c_str(), size, buffer, nullptr); });
+  if (full != path || full.size() < 4 || full[1] != L':' || full[2] != L'\\' || full.back() == L'\\') return false;
+  // A fixed disk: not a USB stick nor a CD, which go with their owner, nor
+  // a share, which every reader would open with its own credentials.
+  if (calls_.getDriveType(full.substr(0, 3).c_str()) != DRIVE_FIXED) return false;
+  // The file, then each folder up to the root; none of them a link, which
+  // could lead elsewhere than the rights looked at.
+  for (std::size_t end = full.size(), level = 0; end >= 2; end = full.rfind(L'\\', end - 1), ++level) {
+    // The root keeps its backslash: C:\ is the drive, C: its current folder.
+    const std::wstring name = full.substr(0, end == 2 ? 3 : end);
+    const DWORD attributes = calls_.getFileAttributes(name.c_str());
+    const bool folder = level != 0;
+    if (attributes == INVALID_FILE_ATTRIBUTES || ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != folder ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+        !NobodyElseMay(name, level == 0   ? kFileRights
+                             : level == 1 ? kFolderRights
+                                          : kAboveRights)) {
+      return false;
+    }
+    if (end == 2) break;
+  }
+  return true;
 }
 
 }  // namespace kolvane::win32

@@ -6,6 +6,8 @@
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 
 #include <string>
 #include <utility>
@@ -20,6 +22,8 @@ class Win32Registry : public Registry {
   OpenedKey Open(RegRoot root, const std::wstring& subKey) override;
   OpenedKey Create(RegRoot root, const std::wstring& subKey) override;
   RegStatus QueryValue(RegRoot root, const std::wstring& subKey, const std::wstring& valueName) override;
+  RegStatus ReadString(RegRoot root, const std::wstring& subKey, const std::wstring& valueName,
+                       std::wstring& data) override;
 };
 
 // The system calls of the files whose requests the tests check; each is
@@ -37,6 +41,11 @@ struct FileCalls {
   // Attributes and the deletion of an open file (Vista's call; ntdll's
   // where Windows lacks it).
   BOOL(WINAPI* setFileInformation)(HANDLE, int, LPVOID, DWORD) = nullptr;
+  // Who may change a file and its folders, and what kind of drive it is on.
+  DWORD(WINAPI* getNamedSecurityInfo)
+  (LPCWSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*, PSID*, PACL*, PACL*,
+   PSECURITY_DESCRIPTOR*) = ::GetNamedSecurityInfoW;
+  UINT(WINAPI* getDriveType)(LPCWSTR) = ::GetDriveTypeW;
 };
 
 class Win32Files : public Files {
@@ -51,6 +60,7 @@ class Win32Files : public Files {
   void HoldProgramFile(const std::wstring& path) override;
   FileStatus CopyHeldProgram(const std::wstring& to) override;
   bool AppendLine(const std::wstring& path, const std::wstring& line) override;
+  bool OnlyAdministratorsMayChange(const std::wstring& path) override;
 
  private:
   // The file at path, opened as itself (never what a link points to).
@@ -62,6 +72,9 @@ class Win32Files : public Files {
   std::wstring PlainLogPath(const std::wstring& path);
   // Whether the open file is the one at full, where the system can tell.
   bool LeadsWhereItNames(HANDLE file, const std::wstring& full);
+  // Whether nobody but administrators and the system owns the file or
+  // folder at path or holds any of these rights to it.
+  bool NobodyElseMay(const std::wstring& path, DWORD rights);
 
   FileCalls calls_;
   ScopedFileHandle program_;

@@ -1,5 +1,9 @@
 #include "platform/win32/win32_platform.h"
 
+#include <cwchar>
+
+#include "platform/win32/win32_common.h"
+
 namespace kolvane::win32 {
 namespace {
 
@@ -59,6 +63,38 @@ RegStatus Win32Registry::QueryValue(RegRoot root, const std::wstring& subKey, co
       ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_QUERY_VALUE | ViewOf(root), key.receive());
   if (opened != ERROR_SUCCESS) return StatusOf(opened);
   return StatusOf(::RegQueryValueExW(key.get(), valueName.c_str(), nullptr, nullptr, nullptr, nullptr));
+}
+
+RegStatus Win32Registry::ReadString(RegRoot root, const std::wstring& subKey, const std::wstring& valueName,
+                                    std::wstring& data) {
+  ScopedRegKey key;
+  const LONG opened =
+      ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_QUERY_VALUE | ViewOf(root), key.receive());
+  if (opened != ERROR_SUCCESS) return StatusOf(opened);
+  // The value may change between the question for its size and the read:
+  // asked again with the size it has then.
+  std::wstring text;
+  DWORD type = REG_NONE;
+  LONG result = ERROR_MORE_DATA;
+  for (DWORD bytes = MAX_PATH * sizeof(wchar_t); result == ERROR_MORE_DATA;) {
+    // Room for a terminator the stored text may lack.
+    text.assign(bytes / sizeof(wchar_t) + 1, L'\0');
+    result =
+        ::RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &bytes);
+    if (result == ERROR_SUCCESS) text.resize(bytes / sizeof(wchar_t));
+  }
+  if (result != ERROR_SUCCESS) return StatusOf(result);
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return RegStatus::Failed;
+  // Up to the first terminator, as every reader takes the text.
+  text.resize(std::wcslen(text.c_str()));
+  if (type == REG_EXPAND_SZ) {
+    text =
+        QueryText([&](wchar_t* buffer, DWORD size) { return ::ExpandEnvironmentStringsW(text.c_str(), buffer, size); });
+    // The count includes the terminator.
+    if (!text.empty()) text.pop_back();
+  }
+  data = text;
+  return RegStatus::Ok;
 }
 
 OpenedKey Win32Registry::Create(RegRoot root, const std::wstring& subKey) {
