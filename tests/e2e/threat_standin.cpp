@@ -4,12 +4,16 @@
 // that guards its start-up does: writes its own path to its Run value
 // every 50 ms. Started with "lock", it creates and holds the mutex that
 // earlier versions of the program took as their one-run-at-a-time lock, as
-// any user or the backdoor could.
+// any user or the backdoor could. With KOLVANE_STANDIN_EXIT set, it stands
+// in for the program in the deployment scripts' tests: it ends at once with
+// that exit code.
 #include <windows.h>
 
 #include <cwchar>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  wchar_t code[16] = {};
+  if (::GetEnvironmentVariableW(L"KOLVANE_STANDIN_EXIT", code, 16) != 0) return std::wcstol(code, nullptr, 10);
   if (std::wcsstr(::GetCommandLineW(), L" lock") != nullptr &&
       ::CreateMutexW(nullptr, TRUE, L"Global\\KolvaneBackdoorHeliosB") == nullptr) {
     return 1;

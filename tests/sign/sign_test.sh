@@ -91,6 +91,14 @@ signs chain KOLVANE_PKCS11_MODULE="$module" KOLVANE_PKCS11_PIN=geheim-7391 KOLVA
 signs dual KOLVANE_PFX_PASSWORD=rahasia-uji KOLVANE_SIGN_SHA1=1 -- "$work/signer.pfx"
 signs nopass KOLVANE_PFX_PASSWORD= -- "$work/nopass.pfx"
 cat "$work/out.log"
+# The thumbprint Windows shows for the test's certificate is what the
+# signing printed and what the detection script pins.
+pins_signer() { # pins_signer NAME
+  local expected
+  expected=$(openssl x509 -in "$work/signer.pem" -noout -fingerprint -sha1 | sed 's/^.*=//; s/://g')
+  grep -qx "signer's thumbprint: $expected (publish it beside SHA256SUMS)" "$work/$1.log" &&
+    grep -qx "\$SignerThumbprint = '$expected'"$'\r' "$work/$1/Detect-Kolvane.ps1"
+}
 for name in out token chain nopass; do
   exe=$work/$name/KolvaneBackdoorHeliosB.exe
   check "$name: the signature verifies against the certificate" verify "$exe"
@@ -100,7 +108,10 @@ for name in out token chain nopass; do
   check "$name: COMMIT names the commit it was built from" test "$(cat "$work/$name/COMMIT")" = "$(git -C "$tree" rev-parse HEAD)"
   check "$name: the detection script is signed" verify "$work/$name/Detect-Kolvane.ps1"
   check "$name: the detection script runs only the program with this SHA-256" \
-    grep -qx "\$ReleaseSha256 = '$(sha256sum "$exe" | cut -d ' ' -f 1)'" "$work/$name/Detect-Kolvane.ps1"
+    grep -qx "\$ReleaseSha256 = '$(sha256sum "$exe" | cut -d ' ' -f 1)'"$'\r' "$work/$name/Detect-Kolvane.ps1"
+  check "$name: the detection script names the signer's thumbprint, as the signing printed it" pins_signer "$name"
+  check "$name: the detection script has CRLF line ends, signature included" bash -c \
+    "! grep -qv \$'\\r\$' '$work/$name/Detect-Kolvane.ps1'"
   check "$name: SHA256SUMS covers both" bash -c "cd '$work/$name' && [ \$(wc -l <SHA256SUMS) = 2 ] && sha256sum --quiet -c SHA256SUMS"
 done
 verify "$work/dual/KolvaneBackdoorHeliosB.exe"
