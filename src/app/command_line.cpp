@@ -80,14 +80,23 @@ SwitchLine ParseSwitch(const std::wstring& argument, SwitchRequest& request) {
   if (found == std::end(kSwitches)) return SwitchLine::Malformed;
   request.which = found->which;
   request.logPath.clear();
-  // Nothing more, or " /log:PATH" for the three that do something.
-  const std::wstring_view log = text.substr(first + 1);
-  if (log.empty()) return SwitchLine::Valid;
-  if (request.which == Switch::Help || log.size() < 7 || log.find(L'\n') != log.size() - 1 ||
-      (log[0] != L'/' && log[0] != L'-') || !EqualsIgnoringAsciiCase(log.substr(1, 4), L"log:")) {
-    return SwitchLine::Malformed;
+  request.offlineDir.clear();
+  // Then, for the three that do something, " /log:PATH" and
+  // " /offline:DIR", each at most once and never empty.
+  static constexpr std::wstring_view kLog = L"log:";
+  static constexpr std::wstring_view kOffline = L"offline:";
+  for (std::size_t at = first + 1; at < text.size();) {
+    const std::size_t end = text.find(L'\n', at);
+    const std::wstring_view option = text.substr(at, end - at);
+    at = end + 1;
+    if (request.which == Switch::Help || (option[0] != L'/' && option[0] != L'-')) return SwitchLine::Malformed;
+    const auto named = [&](std::wstring_view prefix) {
+      return option.size() > prefix.size() + 1 && EqualsIgnoringAsciiCase(option.substr(1, prefix.size()), prefix);
+    };
+    std::wstring* value = named(kLog) ? &request.logPath : named(kOffline) ? &request.offlineDir : nullptr;
+    if (value == nullptr || !value->empty()) return SwitchLine::Malformed;
+    *value = option.substr(1 + (value == &request.logPath ? kLog.size() : kOffline.size()));
   }
-  request.logPath = log.substr(5, log.size() - 6);
   return SwitchLine::Valid;
 }
 

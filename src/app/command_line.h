@@ -24,14 +24,16 @@ inline constexpr wchar_t ElevatedMark[] = L"/elevated";
 bool TakeElevatedMark(std::wstring& argument);
 
 // The switches for scripts: exactly one of them, / or - and any letter
-// case, then optionally " /log:PATH" with a PATH; /? stands alone. Quotes
+// case, then optionally " /log:PATH" with a PATH and " /offline:DIR" with
+// a DIR, in either order, each at most once; /? stands alone. Quotes
 // group blanks into an argument and are dropped, as Windows programs
 // read their arguments: "/scan" is /scan, /log:"C:\My Logs\k.log" a path.
 enum class Switch { Scan, Basmi, Remove, Help };
 
 struct SwitchRequest {
   Switch which = Switch::Help;
-  std::wstring logPath;  // empty: no log
+  std::wstring logPath;     // empty: no log
+  std::wstring offlineDir;  // the Windows directory of a Windows that is not running; empty: this one
 };
 
 enum class SwitchLine {

@@ -43,11 +43,10 @@ Outcome Scan(Eradication& e) {
 // in use goes at the next restart, which the system carries out by itself
 // before any start-up program runs. The values go now, file or no file, so
 // nothing is left for a logon to do.
-Outcome Basmi(Eradication& e, const MachineLock& lock) {
+// found and unexamined: the halves (bits as from FindThreat) as found
+// before the threat's running processes were ended.
+Outcome Basmi(Eradication& e, const unsigned found, unsigned unexamined) {
   Outcome out;
-  // As found before its running processes were ended.
-  unsigned unexamined = lock.unexamined();
-  const unsigned found = lock.found();
   if (unexamined != 0) {
     out.Fail(Word::Unexamined, text::RunUnexamined);
     e.AppendRealFiles(unexamined, L" ", out.what);
@@ -89,7 +88,7 @@ Outcome Basmi(Eradication& e, const MachineLock& lock) {
 // /basmi and /remove, never while another run changes the machine.
 Outcome Change(Eradication& e, Switch which) {
   const MachineLock lock(e);
-  if (lock.held() && which == Switch::Basmi) return Basmi(e, lock);
+  if (lock.held() && which == Switch::Basmi) return Basmi(e, lock.found(), lock.unexamined());
   Outcome out;
   if (lock.held())
     ValuesOutcome(e, e.RemoveStartupValues(), out);
@@ -97,6 +96,81 @@ Outcome Change(Eradication& e, Switch which) {
     // Another run has been changing the machine all this while, or the
     // lock could not be had: nothing was changed.
     out.Fail(Word::Unexamined, lock.Refusal(text::RunBusy, text::RunLockFailed));
+  return out;
+}
+
+// The key below HKEY_LOCAL_MACHINE where the hive of a Windows that is
+// not running is loaded while the program works on it.
+std::wstring OfflineHiveKey(const ThreatProfile& threat) { return L"KolvaneOffline" + threat.ThreatTag; }
+
+// The hive loaded for as long as this lives, and unloaded on every way out.
+class LoadedHive {
+ public:
+  LoadedHive(Registry& registry, std::wstring name, const std::wstring& file)
+      : registry_(registry), name_(std::move(name)), status_(registry.LoadHive(name_, file)) {}
+  ~LoadedHive() { Unload(); }
+  LoadedHive(const LoadedHive&) = delete;
+  LoadedHive& operator=(const LoadedHive&) = delete;
+  RegStatus status() const { return status_; }
+  // True when it was loaded and is not any more.
+  bool Unload() {
+    if (status_ != RegStatus::Ok) return false;
+    status_ = RegStatus::NotFound;
+    return registry_.UnloadHive(name_) == RegStatus::Ok;
+  }
+
+ private:
+  Registry& registry_;
+  std::wstring name_;
+  RegStatus status_;
+};
+
+// /scan, /basmi and /remove on a Windows that is not running, in its
+// directory dir: its files in System32 and SysWOW64, its values in its
+// SOFTWARE hive. Nothing of the Windows that runs this program is looked
+// at or changed, and nothing waits for a restart: nothing runs there.
+Outcome Offline(Eradication& running, Switch which, const std::wstring& dir) {
+  Platform& p = running.platform();
+  Outcome out;
+  const auto refuse = [&](const char* reason) {
+    out.Fail(Word::Unexamined, reason);
+    out.what += L' ';
+    out.what += dir;
+    out.code = exit_code::InvalidParameter;
+    return out;
+  };
+  // The names in it: a root (W:\) keeps its backslash only as itself.
+  const std::wstring base = dir.back() == L'\\' ? dir.substr(0, dir.size() - 1) : dir;
+  const std::wstring hive = base + L"\\System32\\config\\SOFTWARE";
+  std::uint64_t size = 0;
+  if (p.files.SizeOf(hive, size) == FileStatus::NotFound) return refuse(text::RunNoWindows);
+  if (p.files.SameFolder(dir, p.process.WindowsDirectory())) return refuse(text::RunRunningWindows);
+  const OfflineWindows offline{base, OfflineHiveKey(running.threat()), p.files.IsFolder(base + L"\\SysWOW64")};
+  LoadedHive loaded(p.registry, offline.softwareKey, hive);
+  if (loaded.status() != RegStatus::Ok) {
+    out.Fail(loaded.status() == RegStatus::AccessDenied ? Word::Refused : Word::Unexamined,
+             loaded.status() == RegStatus::AccessDenied ? text::RunRefused : text::RunUnexamined);
+    out.what += L' ';
+    out.what += hive;
+    return out;
+  }
+  Eradication e(p, running.threat(), offline);
+  if (which == Switch::Scan) {
+    out = Scan(e);
+  } else if (which == Switch::Basmi) {
+    unsigned unexamined = 0;
+    const unsigned found = e.FindThreat(&unexamined);
+    out = Basmi(e, found, unexamined);
+  } else {
+    ValuesOutcome(e, e.RemoveStartupValues(), out);
+  }
+  // Until it is unloaded, what was changed may not be in the file, and the
+  // file stays in use until this Windows restarts.
+  if (!loaded.Unload()) {
+    out.Fail(Word::Unexamined, text::RunHiveNotUnloaded);
+    out.what += L' ';
+    out.what += hive;
+  }
   return out;
 }
 
@@ -178,9 +252,9 @@ void RegisterSource(Eradication& e) {
 
 }  // namespace
 
-void Record(Eradication& e, const wchar_t* step, const Outcome& out) {
+void Record(Eradication& e, const wchar_t* step, const Outcome& out, bool registers) {
   Platform& p = e.platform();
-  RegisterSource(e);
+  if (registers) RegisterSource(e);
   const std::wstring word = text::Wide(WordText(out.word));
   std::wstring code;
   AppendNumber(code, static_cast<unsigned>(out.code));
@@ -214,11 +288,18 @@ int RunSwitch(SwitchLine line, const SwitchRequest& request, Eradication& e) {
     if (p.process.ScreenSeen()) p.dialogs.ShowMessage(text::Wide(text::Usage));
     return exit_code::Success;
   }
-  const Outcome out = request.which == Switch::Scan ? Scan(e) : Change(e, request.which);
-  const wchar_t* const step = request.which == Switch::Scan    ? L"/scan"
-                              : request.which == Switch::Basmi ? L"/basmi"
-                                                               : L"/remove";
-  Record(e, step, out);
+  // A directory given with a trailing backslash names the same one.
+  std::wstring offline = request.offlineDir;
+  while (offline.size() > 3 && offline.back() == L'\\') offline.pop_back();
+  const Outcome out = !offline.empty()                ? Offline(e, request.which, offline)
+                      : request.which == Switch::Scan ? Scan(e)
+                                                      : Change(e, request.which);
+  std::wstring step = request.which == Switch::Scan    ? L"/scan"
+                      : request.which == Switch::Basmi ? L"/basmi"
+                                                       : L"/remove";
+  // The record and the line say which Windows they are of.
+  if (!offline.empty()) step += L" /offline:" + offline;
+  Record(e, step.c_str(), out, offline.empty());
   // A log that cannot be written changes nothing of the run.
   if (request.logPath.empty()) return out.code;
   // One line a run, tab-separated, so that the lines of many machines in

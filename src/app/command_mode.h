@@ -42,11 +42,12 @@ struct Outcome {
 const char* WordText(Word word);
 
 // Writes the outcome to the Application log as one record: the step (a
-// switch or a button), the word, what happened and the code. The program
-// registers itself as the record's source first, so that Event Viewer
-// finds its texts; the arming's copy, which goes away after its run, keeps
-// the registration it finds.
-void Record(Eradication& eradication, const wchar_t* step, const Outcome& out);
+// switch or a button), the word, what happened and the code. With
+// registers, the program first registers its own file as the records'
+// message file, where that is a file only administrators can change (and
+// no such file is registered already), so that Event Viewer finds its
+// texts; a run on a Windows that is not running changes nothing of this one.
+void Record(Eradication& eradication, const wchar_t* step, const Outcome& out, bool registers = true);
 
 // Describes in out what a removal of the start-up values did, as /remove
 // and Remove Registry report it.

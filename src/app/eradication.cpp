@@ -13,6 +13,10 @@ constexpr wchar_t StartupApprovedKey[] =
 
 constexpr wchar_t kMark64[] = L" (64-bit)";
 
+// The threat's two keys below a half's Software key.
+constexpr const wchar_t* kStartupKeys[2] = {L"\\Microsoft\\Windows\\CurrentVersion\\Run",
+                                            L"\\Microsoft\\Windows\\CurrentVersion\\RunServices"};
+
 bool Removed(RegStatus status) { return status == RegStatus::Ok || status == RegStatus::NotFound; }
 
 }  // namespace
@@ -40,6 +44,24 @@ Eradication::Eradication(Platform p, const ThreatProfile& threat, const std::wst
   other.realFile = place(windowsDir, L"\\System32\\");
   other.nativeView = true;
   other.shownFile = other.realFile + kMark64;
+}
+
+Eradication::Eradication(Platform p, const ThreatProfile& threat, const OfflineWindows& offline)
+    : p_(p), threat_(threat) {
+  // A 64-bit Windows keeps its own half in System32 and the 32-bit half in
+  // SysWOW64 and below Wow6432Node of its hive. Not running, it redirects
+  // nothing: every name is where the file and the key lie.
+  const std::wstring hive = offline.windowsDir + L"\\System32\\config\\SOFTWARE";
+  const auto place = [&](Half& half, const wchar_t* folder, const wchar_t* below) {
+    half.threatFile = offline.windowsDir + folder + threat.ThreatFile;
+    half.shownFile = half.threatFile;
+    half.realFile = half.threatFile;
+    half.software = offline.softwareKey + below;
+    half.shownSoftware = hive + below;
+    half.offline = true;
+  };
+  place(halves_[0], L"\\System32\\", L"");
+  if (offline.wow64) place(halves_[count_++], L"\\SysWOW64\\", L"\\Wow6432Node");
 }
 
 unsigned Eradication::FindThreat(unsigned* unexamined) {
@@ -136,7 +158,7 @@ ArmResult Eradication::Arm(const Half& half) {
   }
   const bool wow64 = count_ > 1;
   const std::wstring approved = std::wstring(StartupApprovedKey) + (wow64 ? L"32" : L"");
-  ok = ok && Removed(DeleteValue(wow64 ? RegRoot::LocalMachine64 : RegRoot::LocalMachine, approved.c_str()));
+  ok = ok && Removed(DeleteValue(wow64 ? RegRoot::LocalMachine64 : RegRoot::LocalMachine, approved));
   std::wstring command = L"\"";
   command += copy;
   command += L"\" ";
@@ -165,13 +187,16 @@ FileOutcome Eradication::RemoveThreatFile(const Half& half) {
     case FileStatus::InUse:
       break;
   }
+  // Nothing runs in a Windows that is not running: what holds the file is
+  // here, and its restart deletes nothing.
+  if (half.offline) return FileOutcome::Failed;
   // A running threat holds its file; the system deletes it at the restart,
   // before anything can start it.
   return p_.files.DeleteAtRestart(half.realFile, half.nativeView) ? FileOutcome::DeletedAtRestart
                                                                   : FileOutcome::Refused;
 }
 
-RegStatus Eradication::DeleteValue(RegRoot root, const wchar_t* subKey) {
+RegStatus Eradication::DeleteValue(RegRoot root, const std::wstring& subKey) {
   const OpenedKey opened = p_.registry.Open(root, subKey);
   if (opened.status != RegStatus::Ok) return opened.status;
   return opened.key->DeleteValue(threat_.RunValueName);
@@ -206,8 +231,9 @@ bool StartupValues::RunValueDeleted() const { return status[0][0] == RegStatus::
 StartupValues Eradication::RemoveStartupValues() {
   StartupValues values;
   for (std::size_t i = 0; i < count_; ++i) {
-    values.status[i][0] = DeleteValue(halves_[i].root, RunKey);
-    values.status[i][1] = DeleteValue(halves_[i].root, RunServicesKey);
+    for (int key = 0; key < 2; ++key) {
+      values.status[i][key] = DeleteValue(halves_[i].root, halves_[i].software + kStartupKeys[key]);
+    }
   }
   return values;
 }
@@ -215,8 +241,10 @@ StartupValues Eradication::RemoveStartupValues() {
 StartupValues Eradication::FindStartupValues() {
   StartupValues values;
   for (std::size_t i = 0; i < count_; ++i) {
-    values.status[i][0] = p_.registry.QueryValue(halves_[i].root, RunKey, threat_.RunValueName);
-    values.status[i][1] = p_.registry.QueryValue(halves_[i].root, RunServicesKey, threat_.RunValueName);
+    for (int key = 0; key < 2; ++key) {
+      values.status[i][key] =
+          p_.registry.QueryValue(halves_[i].root, halves_[i].software + kStartupKeys[key], threat_.RunValueName);
+    }
   }
   return values;
 }
@@ -228,8 +256,8 @@ void Eradication::AppendValues(const StartupValues& values, bool staying, const 
       const RegStatus status = values.status[i][key];
       if (staying ? Removed(status) : status != RegStatus::Ok) continue;
       text += separator;
-      text += L"HKEY_LOCAL_MACHINE\\";
-      text += key == 0 ? RunKey : RunServicesKey;
+      text += halves_[i].shownSoftware;
+      text += kStartupKeys[key];
       text += L"\\";
       text += threat_.RunValueName;
       text += halves_[i].mark;

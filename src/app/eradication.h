@@ -20,6 +20,23 @@ struct Half {
   std::wstring realFile;      // where it really lies, for the restart's list
   bool nativeView = false;    // realFile names the file as 64-bit programs see it
   const wchar_t* mark = L"";  // added to a name in the 64-bit half
+  // The half's Software key below HKEY_LOCAL_MACHINE, and its name in the
+  // log: for a Windows that is not running, its SOFTWARE hive as loaded
+  // and the hive's file.
+  std::wstring software = L"Software";
+  std::wstring shownSoftware = L"HKEY_LOCAL_MACHINE\\Software";
+  // Of a Windows that is not running: nothing runs there, nothing can be
+  // left for its restart.
+  bool offline = false;
+};
+
+// A Windows that is not running (a disk attached to this one, a rescue
+// system's target): its Windows directory, and the key below
+// HKEY_LOCAL_MACHINE where its SOFTWARE hive is loaded.
+struct OfflineWindows {
+  std::wstring windowsDir;
+  std::wstring softwareKey;
+  bool wow64 = false;  // a 64-bit Windows: SysWOW64 beside System32
 };
 
 enum class ArmResult { Armed, SelfPathUnknown, CopyFailed, Refused };
@@ -85,6 +102,12 @@ class MachineLock {
 class Eradication {
  public:
   Eradication(Platform p, const ThreatProfile& threat, const std::wstring& systemDir, const std::wstring& windowsDir);
+  // The threat's places in a Windows that is not running: System32 (and
+  // SysWOW64) under its directory, the values in its loaded hive. No copy
+  // of this program belongs there.
+  Eradication(Platform p, const ThreatProfile& threat, const OfflineWindows& offline);
+
+  const ThreatProfile& threat() const { return threat_; }
 
   Platform& platform() { return p_; }
   // This program's half is the first; a 64-bit Windows has a second.
@@ -134,7 +157,7 @@ class Eradication {
   void RemoveCopy();
 
  private:
-  RegStatus DeleteValue(RegRoot root, const wchar_t* subKey);
+  RegStatus DeleteValue(RegRoot root, const std::wstring& subKey);
   // Gives the copy at this path another name, which the next restart
   // deletes; true when both were done.
   bool MoveCopyAside(const std::wstring& copy);

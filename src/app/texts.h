@@ -66,14 +66,15 @@ inline constexpr wchar_t NewLine[] = L"\r\n";
 // Command line for administrators: the usage box and the log lines.
 // Plain ASCII, kept narrow: it is the longest text and shown by itself.
 inline constexpr char Usage[] =
-    "Pemakaian: KolvaneBackdoorHeliosB.exe /scan | /basmi | /remove [/log:FILE]\r\n\r\n"
+    "Pemakaian: KolvaneBackdoorHeliosB.exe /scan | /basmi | /remove [/log:FILE] [/offline:DIR]\r\n\r\n"
     "/scan\tMencari Backdoor.Helios.B tanpa mengubah apa pun.\r\n"
     "\tKode keluar: 0 bersih, 1 file atau registry ditemukan.\r\n"
     "/basmi\tMembasmi Backdoor.Helios.B. File yang sedang dipakai dihapus setelah restart.\r\n"
     "\tKode keluar: 0 bersih atau sudah dihapus, 3010 restart menyelesaikannya.\r\n"
     "/remove\tMenghapus nilai registry ssvchost.\r\n"
     "\tKode keluar: 0.\r\n"
-    "/log:FILE\tMenambahkan satu baris hasil ke FILE.\r\n\r\n"
+    "/log:FILE\tMenambahkan satu baris hasil ke FILE.\r\n"
+    "/offline:DIR\tBekerja pada Windows yang tidak berjalan di DIR, misalnya D:\\Windows.\r\n\r\n"
     "Kode keluar 5: akses ditolak atau tidak dapat diperiksa.\r\n"
     "Kode keluar 87: baris perintah salah, tidak ada yang diubah.\r\n"
     "Tanpa jendela, tanpa pertanyaan, tanpa restart.";
@@ -99,6 +100,12 @@ inline constexpr char RunValuesRemoved[] = "registry dikembalikan";
 inline constexpr char RunRefused[] = "akses ditolak:";
 inline constexpr char RunBusy[] = "program ini sedang membasmi di proses lain, tidak ada yang diubah";
 inline constexpr char RunLockFailed[] = "komputer tidak dapat dikunci untuk pembasmian, tidak ada yang diubah";
+// /offline:DIR, followed by DIR: a folder that holds no Windows, and the
+// Windows that runs this program (under any name).
+inline constexpr char RunNoWindows[] = "tidak ada Windows di folder ini, tidak ada yang diubah:";
+inline constexpr char RunRunningWindows[] = "ini Windows yang sedang berjalan, tidak ada yang diubah:";
+// Followed by the hive file, which stays loaded until the restart.
+inline constexpr char RunHiveNotUnloaded[] = "hive tidak dapat dilepas:";
 // A run that needs a switch (nobody sees its screen) or whose switch line
 // is not right, in the event log.
 inline constexpr char NeedsSwitch[] = "perlu /scan, /basmi atau /remove; tidak ada yang diubah";

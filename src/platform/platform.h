@@ -48,6 +48,16 @@ class Registry {
   // a value of another type.
   virtual RegStatus ReadString(RegRoot root, const std::wstring& subKey, const std::wstring& valueName,
                                std::wstring& data) = 0;
+  // Loads a hive file (the SOFTWARE hive of a Windows that is not running)
+  // as HKEY_LOCAL_MACHINE\name, with the backup and restore privileges
+  // enabled for that time only: Ok when it is loaded, AccessDenied without
+  // the rights, Failed for a file in use, a file that is no hive or a name
+  // that is taken.
+  virtual RegStatus LoadHive(const std::wstring& name, const std::wstring& file) = 0;
+  // Unloads it again, with the same privileges for that time, which has
+  // the system write its changes to the file. Every key opened in it must
+  // be closed first.
+  virtual RegStatus UnloadHive(const std::wstring& name) = 0;
 
  protected:
   ~Registry() = default;
@@ -112,6 +122,12 @@ class Files {
   // Nor is the owner of any of them anybody else, nor any of them a link.
   // False when any of that cannot be told.
   virtual bool OnlyAdministratorsMayChange(const std::wstring& path) = 0;
+  // Whether a folder is at path (a link to one counts).
+  virtual bool IsFolder(const std::wstring& path) = 0;
+  // Whether the two paths lead to one folder, by whatever names they take
+  // there (another drive letter, a short name, a link on the way): the
+  // same folder of the same volume. False when either cannot be opened.
+  virtual bool SameFolder(const std::wstring& a, const std::wstring& b) = 0;
 
  protected:
   ~Files() = default;

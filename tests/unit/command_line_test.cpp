@@ -51,6 +51,7 @@ TEST(ParseSwitch, SwitchesMalformedLinesAndPaths) {
     SwitchLine line;
     Switch which = Switch::Help;
     const wchar_t* log = L"";
+    const wchar_t* offline = L"";
   };
   const Case cases[] = {
       {L"/scan", SwitchLine::Valid, Switch::Scan, L""},
@@ -64,6 +65,12 @@ TEST(ParseSwitch, SwitchesMalformedLinesAndPaths) {
       {L"/basmi \t-LOG:\"\\\\server\\share\\Kolvane log.txt\"", SwitchLine::Valid, Switch::Basmi,
        L"\\\\server\\share\\Kolvane log.txt"},
       {L"\"/remove\" \"/log:D:\\a b.log\"", SwitchLine::Valid, Switch::Remove, L"D:\\a b.log"},
+      // Another Windows, not running, before or after the log.
+      {L"/scan /offline:D:\\Windows", SwitchLine::Valid, Switch::Scan, L"", L"D:\\Windows"},
+      {L"-BASMI -Offline:\"E:\\Old Windows\" /log:C:\\k.log", SwitchLine::Valid, Switch::Basmi, L"C:\\k.log",
+       L"E:\\Old Windows"},
+      {L"/remove /log:\\\\srv\\logs\\k.log /OFFLINE:D:\\Windows", SwitchLine::Valid, Switch::Remove,
+       L"\\\\srv\\logs\\k.log", L"D:\\Windows"},
       // Begins like a switch and is none: a typo, an empty script
       // variable, two switches, a path with blanks left unquoted.
       {L"/scna", Bad},
@@ -78,6 +85,15 @@ TEST(ParseSwitch, SwitchesMalformedLinesAndPaths) {
       {L"/? /log:C:\\a.log", Bad},
       {L"/log:C:\\a.log", Bad},
       {L"/elevated", Bad},
+      // No DIR, the switch twice, with /? or without its colon.
+      {L"/scan /offline:", Bad},
+      {L"/scan /offline:\"\"", Bad},
+      {L"/scan /offline", Bad},
+      {L"/basmi /offline:D:\\Windows /offline:E:\\Windows", Bad},
+      {L"/basmi /offline:D:\\Windows /log:a /log:b", Bad},
+      {L"/? /offline:D:\\Windows", Bad},
+      {L"/offline:D:\\Windows /scan", Bad},
+      {L"/scan /offline:D:\\My Windows", Bad},
       // Paths to purge, as the Run value passes them.
       {L"C:\\WINDOWS\\system32\\ssvchost.exe", Path},
       {L"\"C:\\Program Files\\x\\ssvchost.exe\"", Path},
@@ -87,11 +103,12 @@ TEST(ParseSwitch, SwitchesMalformedLinesAndPaths) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.argument);
-    SwitchRequest request{Switch::Help, L"stale"};
+    SwitchRequest request{Switch::Help, L"stale", L"stale"};
     ASSERT_EQ(ParseSwitch(c.argument, request), c.line);
     if (c.line != SwitchLine::Valid) continue;
     EXPECT_EQ(request.which, c.which);
     EXPECT_EQ(request.logPath, c.log);
+    EXPECT_EQ(request.offlineDir, c.offline);
   }
 }
 

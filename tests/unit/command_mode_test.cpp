@@ -1,6 +1,8 @@
 // The switches for scripts: exit codes, what changes and the log line.
 #include "app/command_mode.h"
 
+#include <functional>
+
 #include "form_fixture.h"
 
 namespace kolvane {
@@ -388,13 +390,213 @@ TEST_F(CommandModeTest, MalformedSwitchLinesChangeNothingAndShowNothing) {
   }
 }
 
+// A Windows that is not running, at D:\Windows (a disk attached to this
+// one): its files and its SOFTWARE hive, with the threat's values in each
+// half it has.
+class OfflineTest : public CommandModeTest {
+ protected:
+  static constexpr wchar_t kDir[] = L"D:\\Windows";
+  static constexpr wchar_t kHive[] = L"D:\\Windows\\System32\\config\\SOFTWARE";
+  static constexpr wchar_t kOwn[] = L"D:\\Windows\\System32\\ssvchost.exe";
+  static constexpr wchar_t kWow[] = L"D:\\Windows\\SysWOW64\\ssvchost.exe";
+  static constexpr wchar_t kLoaded[] = L"KolvaneOfflineBackdoorHeliosB";
+
+  void PlantOffline(bool wow64) {
+    m.files.files[kHive] = 262144;
+    m.files.folders.insert(kDir);
+    auto& hive = m.registry.hives[kHive];
+    hive[L""];
+    for (const wchar_t* below : {L"", L"Wow6432Node\\"}) {
+      for (const wchar_t* key : {L"Run", L"RunServices"}) {
+        hive[std::wstring(below) + L"Microsoft\\Windows\\CurrentVersion\\" + key].values[L"ssvchost"] =
+            L"C:\\Windows\\System32\\ssvchost.exe";
+      }
+      if (!wow64) break;
+    }
+    m.files.files[kOwn] = kThreatSize;
+    if (wow64) {
+      m.files.folders.insert(L"D:\\Windows\\SysWOW64");
+      m.files.files[kWow] = kThreatSize;
+    }
+  }
+  // The value's name where it lies: in the hive's file.
+  static std::wstring Value(const wchar_t* below, const wchar_t* key) {
+    return std::wstring(kHive) + below + L"\\Microsoft\\Windows\\CurrentVersion\\" + key + L"\\ssvchost";
+  }
+  // The offline hive's values that are left, as "KEY\VALUE".
+  std::vector<std::wstring> HiveValues() {
+    std::vector<std::wstring> left;
+    for (const auto& [path, key] : m.registry.hives[kHive]) {
+      for (const auto& value : key.values) left.push_back(path + L"\\" + value.first);
+    }
+    return left;
+  }
+  // The log's line and the record, which say the same, without the time
+  // and the computer.
+  std::wstring Said() {
+    const auto& lines = m.files.lines[L"\\\\srv\\logs\\kolvane.log"];
+    EXPECT_EQ(lines.size(), 1u);
+    if (lines.empty()) return L"";
+    std::wstring fields = lines.back().substr(lines.back().find(L"LAB-07\t") + 7);
+    for (std::size_t tab; (tab = fields.find(L'\t')) != std::wstring::npos;) fields.replace(tab, 1, L" | ");
+    EXPECT_EQ(Recorded(), fields);
+    return fields;
+  }
+};
+
+TEST_F(OfflineTest, ItsFilesAndValuesGoWhereTheyLieAndTheRunningWindowsIsLeftAlone) {
+  // The Windows that runs the program is infected too: an offline run
+  // looks at none of it and changes none of it.
+  PlantThreat();
+  PlantOffline(true);
+  const auto running = Keys();
+  const std::wstring found = std::wstring(L"ditemukan: ") + kOwn + L" " + kWow + L" " + Value(L"", L"Run") + L" " +
+                             Value(L"", L"RunServices") + L" " + Value(L"\\Wow6432Node", L"Run") + L" " +
+                             Value(L"\\Wow6432Node", L"RunServices");
+  EXPECT_EQ(Run(std::wstring(L"/scan /offline:D:\\Windows") + kLog), 1);
+  EXPECT_EQ(Said(), L"/scan /offline:D:\\Windows | ditemukan | " + found + L" | 1");
+  EXPECT_EQ(HiveValues().size(), 4u) << "a scan changes nothing";
+
+  m.files.lines.clear();
+  m.process.events.clear();
+  m.process.exitCodes.clear();
+  EXPECT_EQ(Run(std::wstring(L"/basmi ") + kLog + L" -OFFLINE:\"D:\\Windows\\\""), 0);
+  EXPECT_EQ(Said(), L"/basmi /offline:D:\\Windows | dihapus | " + found + L"; file dan registry dihapus | 0");
+  EXPECT_EQ(m.files.files.count(kOwn) + m.files.files.count(kWow), 0u);
+  EXPECT_TRUE(HiveValues().empty()) << "written back to the hive's file as it was unloaded";
+  EXPECT_FALSE(m.registry.HasKey(kLoaded));
+  EXPECT_EQ(
+      m.registry.hiveCalls,
+      (std::vector<std::wstring>{std::wstring(L"load ") + kLoaded + L" " + kHive, std::wstring(L"unload ") + kLoaded,
+                                 std::wstring(L"load ") + kLoaded + L" " + kHive, std::wstring(L"unload ") + kLoaded}));
+  // Nothing of the running Windows: its threat, its values, its processes,
+  // its lock, its restart, its event source.
+  EXPECT_EQ(Keys(), running);
+  EXPECT_EQ(m.files.files.count(threatPath), 1u);
+  EXPECT_TRUE(m.process.endRequests.empty());
+  EXPECT_TRUE(m.process.lockWaits.empty());
+  EXPECT_TRUE(m.files.deleteAtRestart.empty());
+  EXPECT_EQ(MessageFile(), L"");
+  EXPECT_TRUE(m.dialogs.messages.empty());
+}
+
+TEST_F(OfflineTest, EachOutcomeAndTheHiveAlwaysUnloaded) {
+  const std::wstring hive = kHive;
+  const std::wstring run = std::wstring(kLoaded) + L"\\Microsoft\\Windows\\CurrentVersion\\Run";
+  const struct {
+    const char* name;
+    const wchar_t* line;
+    std::function<void()> setUp;
+    int code;
+    std::wstring said;  // word | what
+    bool loaded = true;
+  } cases[] = {
+      {"a clean 32-bit Windows", L"/scan",
+       [this] {
+         PlantOffline(false);
+         m.files.files.erase(kOwn);
+         m.registry.hives[kHive] = {{L"", {}}};
+       },
+       0, L"bersih | tidak ditemukan"},
+      {"only the file, in SysWOW64", L"/basmi",
+       [this] {
+         PlantOffline(true);
+         m.files.files.erase(kOwn);
+         m.registry.hives[kHive] = {{L"", {}}};
+       },
+       0, std::wstring(L"dihapus | ditemukan: ") + kWow + L"; file dan registry dihapus"},
+      {"a file something holds here: never left for a restart", L"/basmi",
+       [this] {
+         PlantOffline(false);
+         m.files.locked.insert(kOwn);
+       },
+       5, std::wstring(L"ditolak | ditemukan: ") + kOwn + L"; akses ditolak: " + kOwn},
+      {"/remove: the values only", L"/remove", [this] { PlantOffline(true); }, 0, L"dihapus | registry dikembalikan"},
+      {"a value that may not be deleted: the hive is unloaded all the same", L"/remove",
+       [&, this] {
+         PlantOffline(false);
+         m.registry.undeletable.insert(run + L"\\ssvchost");
+       },
+       5, L"ditolak | akses ditolak: " + Value(L"", L"Run")},
+      {"a hive that may not be loaded", L"/scan",
+       [this] {
+         PlantOffline(false);
+         m.registry.loadFails[kHive] = RegStatus::AccessDenied;
+       },
+       5, L"ditolak | akses ditolak: " + hive, false},
+      {"a hive in use, or no hive", L"/basmi",
+       [this] {
+         PlantOffline(false);
+         m.registry.loadFails[kHive] = RegStatus::Failed;
+       },
+       5, L"tidak-diperiksa | tidak dapat diperiksa: " + hive, false},
+      {"a hive that cannot be unloaded", L"/remove",
+       [this] {
+         PlantOffline(false);
+         m.registry.unloadFails = true;
+       },
+       5, L"tidak-diperiksa | registry dikembalikan; hive tidak dapat dilepas: " + hive},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    m = {};
+    c.setUp();
+    const auto running = Keys();
+    EXPECT_EQ(Run(std::wstring(c.line) + L" /offline:D:\\Windows" + kLog), c.code);
+    EXPECT_EQ(Said(), std::wstring(c.line) + L" /offline:D:\\Windows | " + c.said + L" | " + std::to_wstring(c.code));
+    std::vector<std::wstring> calls{std::wstring(L"load ") + kLoaded + L" " + kHive};
+    if (c.loaded) calls.push_back(std::wstring(L"unload ") + kLoaded);
+    EXPECT_EQ(m.registry.hiveCalls, calls);
+    EXPECT_EQ(m.registry.openKeys, 0);
+    EXPECT_TRUE(m.files.deleteAtRestart.empty());
+    EXPECT_TRUE(m.process.endRequests.empty());
+    std::erase_if(m.registry.keys, [](const auto& key) { return key.first.starts_with(kLoaded); });
+    EXPECT_EQ(Keys(), running);
+  }
+}
+
+TEST_F(OfflineTest, NoWindowsOrTheRunningOneUnderAnyNameIsRefusedWith87AndNothingChanged) {
+  // The running Windows has a hive file too; \\?\C:\WINDOWS and a drive
+  // letter of its own lead to it.
+  const struct {
+    const char* name;
+    const wchar_t* dir;
+    const wchar_t* said;
+  } cases[] = {
+      {"a folder with no Windows", L"D:\\Data",
+       L"tidak-diperiksa | tidak ada Windows di folder ini, tidak ada yang diubah: D:\\Data"},
+      {"the running Windows", L"C:\\WINDOWS",
+       L"tidak-diperiksa | ini Windows yang sedang berjalan, tidak ada yang diubah: C:\\WINDOWS"},
+      {"the running Windows by another name", L"W:\\",
+       L"tidak-diperiksa | ini Windows yang sedang berjalan, tidak ada yang diubah: W:\\"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    m = {};
+    PlantThreat();
+    m.files.files[L"C:\\WINDOWS\\System32\\config\\SOFTWARE"] = 262144;
+    m.files.files[L"W:\\System32\\config\\SOFTWARE"] = 262144;
+    m.files.files[m.process.moduleFileName] = kProgramSize;
+    m.files.folders.insert(L"C:\\WINDOWS");
+    m.files.folderNames[L"W:\\"] = L"C:\\WINDOWS";
+    const auto before = Keys();
+    const auto files = m.files.files;
+    EXPECT_EQ(Run(std::wstring(L"/basmi /offline:") + c.dir + kLog), 87);
+    EXPECT_EQ(Said(), L"/basmi /offline:" + std::wstring(c.dir) + L" | " + c.said + L" | 87");
+    EXPECT_TRUE(m.registry.hiveCalls.empty());
+    EXPECT_EQ(Keys(), before);
+    EXPECT_EQ(m.files.files, files);
+    EXPECT_TRUE(m.process.endRequests.empty());
+  }
+}
+
 TEST_F(CommandModeTest, UsageBoxNamesEverySwitchAndEveryCode) {
   EXPECT_EQ(Run(L"/?"), 0);
   EXPECT_TRUE(m.process.events.empty()) << "the usage examines nothing";
   ASSERT_EQ(m.dialogs.messages.size(), 1u);
   // Each switch has its own line; the first line names them all.
-  for (const wchar_t* word :
-       {L"\r\n/scan\t", L"\r\n/basmi\t", L"\r\n/remove\t", L"\r\n/log:FILE\t", L"3010", L" 5:", L" 87:"}) {
+  for (const wchar_t* word : {L"\r\n/scan\t", L"\r\n/basmi\t", L"\r\n/remove\t", L"\r\n/log:FILE\t",
+                              L"\r\n/offline:DIR\t", L"3010", L" 5:", L" 87:"}) {
     EXPECT_NE(m.dialogs.messages[0].find(word), std::wstring::npos) << word;
   }
 }

@@ -104,6 +104,119 @@ TEST_F(RegistryTest, ReadStringGivesTextValuesWithTheirVariablesExpanded) {
   EXPECT_EQ(data, L"unchanged");
 }
 
+// Whether the process token has both privileges that a hive needs
+// enabled, as each request to load or unload one finds it.
+bool BackupPrivilegesEnabled() {
+  ScopedKernelHandle token;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.receive())) return false;
+  DWORD size = 0;
+  ::GetTokenInformation(token.get(), TokenPrivileges, nullptr, 0, &size);
+  std::vector<BYTE> buffer(size);
+  if (!::GetTokenInformation(token.get(), TokenPrivileges, buffer.data(), size, &size)) return false;
+  const auto* held = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
+  int enabled = 0;
+  for (const wchar_t* name : {SE_BACKUP_NAME, SE_RESTORE_NAME}) {
+    LUID luid{};
+    ::LookupPrivilegeValueW(nullptr, name, &luid);
+    for (DWORD i = 0; i < held->PrivilegeCount; ++i) {
+      const LUID_AND_ATTRIBUTES& p = held->Privileges[i];
+      if (p.Luid.LowPart == luid.LowPart && p.Luid.HighPart == luid.HighPart &&
+          (p.Attributes & SE_PRIVILEGE_ENABLED) != 0) {
+        ++enabled;
+      }
+    }
+  }
+  return enabled == 2;
+}
+
+// Enables or disables both, as the test needs them.
+void SetBackupPrivileges(bool enabled) {
+  ScopedKernelHandle token;
+  ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.receive()));
+  for (const wchar_t* name : {SE_BACKUP_NAME, SE_RESTORE_NAME}) {
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = enabled ? SE_PRIVILEGE_ENABLED : 0;
+    ASSERT_TRUE(::LookupPrivilegeValueW(nullptr, name, &privileges.Privileges[0].Luid));
+    ASSERT_TRUE(::AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr));
+  }
+}
+
+struct {
+  std::vector<std::wstring> calls;
+  LONG loadAnswer = -1;  // -1: the system's answer
+} g_hive;
+
+LONG WINAPI HiveLoad(HKEY root, LPCWSTR name, LPCWSTR file) {
+  EXPECT_EQ(root, HKEY_LOCAL_MACHINE);
+  g_hive.calls.push_back(std::wstring(L"load ") + name + L" " + file +
+                         (BackupPrivilegesEnabled() ? L" with privileges" : L" without"));
+  return g_hive.loadAnswer != -1 ? g_hive.loadAnswer : ::RegLoadKeyW(root, name, file);
+}
+LONG WINAPI HiveUnload(HKEY root, LPCWSTR name) {
+  EXPECT_EQ(root, HKEY_LOCAL_MACHINE);
+  g_hive.calls.push_back(std::wstring(L"unload ") + name +
+                         (BackupPrivilegesEnabled() ? L" with privileges" : L" without"));
+  return ::RegUnLoadKeyW(root, name);
+}
+
+TEST_F(RegistryTest, AHiveIsLoadedAndUnloadedWithTheBackupPrivilegesForThatTimeOnly) {
+  // A SOFTWARE hive as Wine saves one (Wine loads only its own format),
+  // with the threat's Run value.
+  ASSERT_TRUE(WriteRegString(registry, RegRoot::LocalMachine, sub + L"\\Microsoft\\Windows\\CurrentVersion\\Run",
+                             L"ssvchost", L"C:\\Windows\\System32\\ssvchost.exe"));
+  wchar_t temp[MAX_PATH + 1] = {};
+  ::GetTempPathW(MAX_PATH + 1, temp);
+  const std::wstring file = std::wstring(temp) + L"kolvane-hive-" + std::to_wstring(::GetCurrentProcessId());
+  ::DeleteFileW(file.c_str());
+  {
+    SetBackupPrivileges(true);
+    ScopedRegKey saved;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, sub.c_str(), 0, KEY_READ, saved.receive()), ERROR_SUCCESS);
+    ASSERT_EQ(::RegSaveKeyW(saved.get(), file.c_str(), nullptr), ERROR_SUCCESS);
+  }
+  // Off, as in a process that never asked for them.
+  SetBackupPrivileges(false);
+  ASSERT_FALSE(BackupPrivilegesEnabled());
+  const bool before = false;
+  ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"KolvaneTestHive");
+  g_hive = {};
+  Win32Registry hives(RegistryCalls{.regLoadKey = &HiveLoad, .regUnLoadKey = &HiveUnload});
+  const std::wstring name = L"KolvaneTestHive";
+  ASSERT_EQ(hives.LoadHive(name, file), RegStatus::Ok);
+  EXPECT_EQ(BackupPrivilegesEnabled(), before) << "the privileges stay enabled after the load";
+  EXPECT_EQ(hives.QueryValue(RegRoot::LocalMachine, name + L"\\Microsoft\\Windows\\CurrentVersion\\Run", L"ssvchost"),
+            RegStatus::Ok);
+  // The name is taken while it is loaded.
+  EXPECT_EQ(hives.LoadHive(name, file), RegStatus::Failed);
+  EXPECT_EQ(hives.UnloadHive(name), RegStatus::Ok);
+  EXPECT_EQ(BackupPrivilegesEnabled(), before);
+  HKEY gone = nullptr;
+  EXPECT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, name.c_str(), 0, KEY_READ, &gone), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(g_hive.calls, (std::vector<std::wstring>{L"load " + name + L" " + file + L" with privileges",
+                                                     L"load " + name + L" " + file + L" with privileges",
+                                                     L"unload " + name + L" with privileges"}));
+  // What cannot be loaded: no hive, no file, no rights (the privilege not
+  // held is a refusal, as access denied is).
+  const std::wstring notHive = file + L".txt";
+  std::ofstream(std::string(notHive.begin(), notHive.end())) << "no hive";
+  // Wine leaves an empty key by the name after a load that failed, which
+  // Windows does not; it would take the name from the next load.
+  for (const std::wstring& bad : {notHive, file + L".missing"}) {
+    EXPECT_EQ(hives.LoadHive(name, bad), RegStatus::Failed);
+    ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, name.c_str());
+  }
+  for (const LONG refusal : {ERROR_PRIVILEGE_NOT_HELD, ERROR_ACCESS_DENIED}) {
+    g_hive.loadAnswer = refusal;
+    EXPECT_EQ(hives.LoadHive(name, file), RegStatus::AccessDenied);
+  }
+  g_hive.loadAnswer = ERROR_SHARING_VIOLATION;
+  EXPECT_EQ(hives.LoadHive(name, file), RegStatus::Failed) << "a hive in use";
+  EXPECT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, name.c_str(), 0, KEY_READ, &gone), ERROR_FILE_NOT_FOUND);
+  ::DeleteFileW(file.c_str());
+  ::DeleteFileW(notHive.c_str());
+}
+
 TEST_F(RegistryTest, OpeningAMissingKeyIsNotFound) {
   const OpenedKey key = registry.Open(RegRoot::LocalMachine, root + L"\\Nowhere");
   EXPECT_EQ(key.status, RegStatus::NotFound);
@@ -545,6 +658,31 @@ TEST_F(FilesTest, OnlyAFileNobodyButAdministratorsCanChangeIsTrustedWithTheRecor
   // Wine makes a folder's rights of its Unix mode, with the Wine user as
   // the owner of every one: nothing there is only administrators' to change.
   EXPECT_FALSE(files.OnlyAdministratorsMayChange(program));
+}
+
+TEST_F(FilesTest, AFolderIsTheSameByWhateverNameLeadsToIt) {
+  wchar_t windows[MAX_PATH] = {};
+  ASSERT_GT(::GetSystemWindowsDirectoryW(windows, MAX_PATH), 0u);
+  const std::wstring w = windows;
+  std::wstring shortName(MAX_PATH, L'\0');
+  shortName.resize(::GetShortPathNameW(dir.c_str(), shortName.data(), MAX_PATH));
+  // Wine's drive Z: is the Linux root, where the prefix's C: lies too.
+  const char* prefix = std::getenv("WINEPREFIX");
+  std::wstring linux = L"Z:";
+  for (const char* c = prefix != nullptr ? prefix : ""; *c != '\0'; ++c) linux += *c == '/' ? L'\\' : wchar_t(*c);
+  linux += L"\\drive_c" + w.substr(2);
+  for (const std::wstring& other : {w, w + L"\\", w + L"\\.", L"\\\\?\\" + w, w + L"\\system32\\..", linux}) {
+    EXPECT_TRUE(files.SameFolder(w, other)) << std::string(other.begin(), other.end());
+  }
+  EXPECT_TRUE(files.SameFolder(dir, shortName));
+  const std::wstring program = Make(L"program.exe", 16);
+  for (const std::wstring& other : {w + L"\\system32", dir, program, w + L"\\missing", std::wstring()}) {
+    EXPECT_FALSE(files.SameFolder(w, other)) << std::string(other.begin(), other.end());
+  }
+  EXPECT_FALSE(files.SameFolder(program, program)) << "a file is no folder";
+  EXPECT_TRUE(files.IsFolder(dir));
+  EXPECT_FALSE(files.IsFolder(program));
+  EXPECT_FALSE(files.IsFolder(dir + L"\\missing"));
 }
 
 // A running program's file, which Windows refuses to write or delete.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/threat_profile.h"
+
 namespace kolvane::fake {
 
 class FakeRegistry::FakeKey : public RegistryKey {
@@ -62,6 +64,48 @@ RegStatus FakeRegistry::ReadString(RegRoot root, const std::wstring& subKey, con
   const RegStatus status = QueryValue(root, subKey, valueName);
   if (status == RegStatus::Ok) data = Value(root == RegRoot::LocalMachine64 ? Key64(subKey) : subKey, valueName);
   return status;
+}
+
+RegStatus FakeRegistry::LoadHive(const std::wstring& name, const std::wstring& file) {
+  hiveCalls.push_back(L"load " + name + L" " + file);
+  const auto fails = loadFails.find(file);
+  if (fails != loadFails.end()) return fails->second;
+  const auto hive = hives.find(file);
+  if (hive == hives.end() || keys.count(name) != 0) return RegStatus::Failed;
+  for (const auto& [path, key] : hive->second) keys[path.empty() ? name : name + L"\\" + path] = key;
+  keys[name];
+  loaded[name] = file;
+  return RegStatus::Ok;
+}
+
+RegStatus FakeRegistry::UnloadHive(const std::wstring& name) {
+  hiveCalls.push_back(L"unload " + name);
+  const auto hive = loaded.find(name);
+  // Windows refuses while a key of the hive is open.
+  if (hive == loaded.end() || unloadFails || openKeys != 0) return RegStatus::Failed;
+  auto& stored = hives[hive->second];
+  stored.clear();
+  for (auto key = keys.begin(); key != keys.end();) {
+    if (key->first == name) {
+      stored[L""] = key->second;
+    } else if (key->first.starts_with(name + L"\\")) {
+      stored[key->first.substr(name.size() + 1)] = key->second;
+    } else {
+      ++key;
+      continue;
+    }
+    key = keys.erase(key);
+  }
+  loaded.erase(hive);
+  return RegStatus::Ok;
+}
+
+bool FakeFiles::SameFolder(const std::wstring& a, const std::wstring& b) {
+  const auto real = [&](const std::wstring& path) {
+    const auto other = folderNames.find(path);
+    return other == folderNames.end() ? path : other->second;
+  };
+  return folders.count(real(a)) != 0 && EqualsIgnoringAsciiCase(real(a), real(b));
 }
 
 bool FakeProcess::EndProcessesRunning(const std::wstring& image) {

@@ -31,6 +31,8 @@ class FakeRegistry : public Registry {
   RegStatus QueryValue(RegRoot root, const std::wstring& subKey, const std::wstring& valueName) override;
   RegStatus ReadString(RegRoot root, const std::wstring& subKey, const std::wstring& valueName,
                        std::wstring& data) override;
+  RegStatus LoadHive(const std::wstring& name, const std::wstring& file) override;
+  RegStatus UnloadHive(const std::wstring& name) override;
 
   bool HasValue(const std::wstring& subKey, const std::wstring& name) const;
   std::wstring Value(const std::wstring& subKey, const std::wstring& name) const;
@@ -45,6 +47,14 @@ class FakeRegistry : public Registry {
   // Values that exist but cannot be deleted.
   std::set<std::wstring> undeletable;
   int openKeys = 0;  // keys open right now
+  // Hive files, each with its keys by their path below the hive's root
+  // (the root itself is ""); a loaded hive's keys are in keys, below its
+  // name, and go back to its file when it is unloaded, as on Windows.
+  std::map<std::wstring, std::map<std::wstring, Key>> hives;
+  std::map<std::wstring, RegStatus> loadFails;  // hive file -> what loading it gives
+  bool unloadFails = false;
+  std::map<std::wstring, std::wstring> loaded;  // name -> hive file
+  std::vector<std::wstring> hiveCalls;          // "load NAME FILE", "unload NAME"
 
  private:
   class FakeKey;
@@ -62,6 +72,8 @@ class FakeFiles : public Files {
   FileStatus CopyHeldProgram(const std::wstring& to) override;
   bool AppendLine(const std::wstring& path, const std::wstring& line) override;
   bool OnlyAdministratorsMayChange(const std::wstring& path) override;
+  bool IsFolder(const std::wstring& path) override { return folders.count(path) != 0; }
+  bool SameFolder(const std::wstring& a, const std::wstring& b) override;
 
   std::map<std::wstring, std::uint64_t> files;              // path -> size
   std::set<std::wstring> readOnly;                          // refuse a delete, as on Windows
@@ -86,6 +98,10 @@ class FakeFiles : public Files {
   // usual place among them), where they exist.
   std::set<std::wstring> adminOnly = {L"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe"};
   std::vector<std::wstring> trustAsked;  // the paths whose rights were looked at
+  std::set<std::wstring> folders;
+  // Other names of a folder (another drive letter, a link), by the name
+  // they lead to.
+  std::map<std::wstring, std::wstring> folderNames;
 };
 
 class FakeProcess : public Process {

@@ -391,4 +391,27 @@ bool Win32Files::OnlyAdministratorsMayChange(const std::wstring& path) {
   return true;
 }
 
+bool Win32Files::IsFolder(const std::wstring& path) {
+  const DWORD attributes = calls_.getFileAttributes(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool Win32Files::SameFolder(const std::wstring& a, const std::wstring& b) {
+  // A folder is the same by its volume and its number there, whatever the
+  // names that lead to it.
+  BY_HANDLE_FILE_INFORMATION info[2] = {};
+  const std::wstring* const paths[2] = {&a, &b};
+  for (int i = 0; i < 2; ++i) {
+    const ScopedFileHandle folder(calls_.createFile(paths[i]->c_str(), FILE_READ_ATTRIBUTES,
+                                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder.is_valid() || !calls_.getFileInformation(folder.get(), &info[i]) ||
+        (info[i].dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      return false;
+    }
+  }
+  return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+         info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
 }  // namespace kolvane::win32

@@ -17,13 +17,29 @@
 
 namespace kolvane::win32 {
 
+// The system calls of the registry whose requests the tests check; each
+// is Windows' own unless a test stands in for it.
+struct RegistryCalls {
+  LONG(WINAPI* regLoadKey)(HKEY, LPCWSTR, LPCWSTR) = ::RegLoadKeyW;
+  LONG(WINAPI* regUnLoadKey)(HKEY, LPCWSTR) = ::RegUnLoadKeyW;
+  BOOL(WINAPI* adjustTokenPrivileges)
+  (HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES, PDWORD) = ::AdjustTokenPrivileges;
+};
+
 class Win32Registry : public Registry {
  public:
+  Win32Registry() = default;
+  explicit Win32Registry(RegistryCalls calls) : calls_(calls) {}
   OpenedKey Open(RegRoot root, const std::wstring& subKey) override;
   OpenedKey Create(RegRoot root, const std::wstring& subKey) override;
   RegStatus QueryValue(RegRoot root, const std::wstring& subKey, const std::wstring& valueName) override;
   RegStatus ReadString(RegRoot root, const std::wstring& subKey, const std::wstring& valueName,
                        std::wstring& data) override;
+  RegStatus LoadHive(const std::wstring& name, const std::wstring& file) override;
+  RegStatus UnloadHive(const std::wstring& name) override;
+
+ private:
+  RegistryCalls calls_;
 };
 
 // The system calls of the files whose requests the tests check; each is
@@ -61,6 +77,8 @@ class Win32Files : public Files {
   FileStatus CopyHeldProgram(const std::wstring& to) override;
   bool AppendLine(const std::wstring& path, const std::wstring& line) override;
   bool OnlyAdministratorsMayChange(const std::wstring& path) override;
+  bool IsFolder(const std::wstring& path) override;
+  bool SameFolder(const std::wstring& a, const std::wstring& b) override;
 
  private:
   // The file at path, opened as itself (never what a link points to).

@@ -48,7 +48,65 @@ OpenedKey Wrap(LONG result, ScopedRegKey key) {
   return {RegStatus::Ok, std::make_unique<Win32Key>(std::move(key))};
 }
 
+// The backup and restore privileges, which loading and unloading a hive
+// need, enabled for as long as this lives where the token holds them; then
+// as they were before.
+class BackupPrivileges {
+ public:
+  explicit BackupPrivileges(const RegistryCalls& calls) : calls_(calls) {
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token_.receive())) return;
+    Privileges wanted{};
+    wanted.count = 2;
+    const wchar_t* const names[2] = {SE_BACKUP_NAME, SE_RESTORE_NAME};
+    for (int i = 0; i < 2; ++i) {
+      if (!::LookupPrivilegeValueW(nullptr, names[i], &wanted.privileges[i].Luid)) return;
+      wanted.privileges[i].Attributes = SE_PRIVILEGE_ENABLED;
+    }
+    DWORD size = sizeof(previous_);
+    // The previous state holds only what this changed.
+    adjusted_ = calls_.adjustTokenPrivileges(token_.get(), FALSE, wanted.get(), sizeof(previous_), previous_.get(),
+                                             &size) != FALSE;
+  }
+  ~BackupPrivileges() {
+    if (adjusted_ && previous_.count != 0) {
+      calls_.adjustTokenPrivileges(token_.get(), FALSE, previous_.get(), 0, nullptr, nullptr);
+    }
+  }
+  BackupPrivileges(const BackupPrivileges&) = delete;
+  BackupPrivileges& operator=(const BackupPrivileges&) = delete;
+
+ private:
+  // TOKEN_PRIVILEGES with room for two.
+  struct Privileges {
+    DWORD count;
+    LUID_AND_ATTRIBUTES privileges[2];
+    TOKEN_PRIVILEGES* get() { return reinterpret_cast<TOKEN_PRIVILEGES*>(this); }
+  };
+
+  const RegistryCalls& calls_;
+  ScopedKernelHandle token_;
+  Privileges previous_{};
+  bool adjusted_ = false;
+};
+
+RegStatus HiveStatusOf(LONG result) {
+  return result == ERROR_PRIVILEGE_NOT_HELD ? RegStatus::AccessDenied
+         : result == ERROR_SUCCESS          ? RegStatus::Ok
+         : result == ERROR_ACCESS_DENIED    ? RegStatus::AccessDenied
+                                            : RegStatus::Failed;
+}
+
 }  // namespace
+
+RegStatus Win32Registry::LoadHive(const std::wstring& name, const std::wstring& file) {
+  const BackupPrivileges privileges(calls_);
+  return HiveStatusOf(calls_.regLoadKey(HKEY_LOCAL_MACHINE, name.c_str(), file.c_str()));
+}
+
+RegStatus Win32Registry::UnloadHive(const std::wstring& name) {
+  const BackupPrivileges privileges(calls_);
+  return HiveStatusOf(calls_.regUnLoadKey(HKEY_LOCAL_MACHINE, name.c_str()));
+}
 
 OpenedKey Win32Registry::Open(RegRoot root, const std::wstring& subKey) {
   ScopedRegKey key;
