@@ -142,9 +142,9 @@ Outcome Offline(Eradication& running, Switch which, const std::wstring& dir) {
   // The names in it: a root (W:\) keeps its backslash only as itself.
   const std::wstring base = dir.back() == L'\\' ? dir.substr(0, dir.size() - 1) : dir;
   const std::wstring hive = base + L"\\System32\\config\\SOFTWARE";
+  if (p.files.SameFolder(dir, p.process.WindowsDirectory())) return refuse(text::RunRunningWindows);
   std::uint64_t size = 0;
   if (p.files.SizeOf(hive, size) == FileStatus::NotFound) return refuse(text::RunNoWindows);
-  if (p.files.SameFolder(dir, p.process.WindowsDirectory())) return refuse(text::RunRunningWindows);
   const OfflineWindows offline{base, OfflineHiveKey(running.threat()), p.files.IsFolder(base + L"\\SysWOW64")};
   LoadedHive loaded(p.registry, offline.softwareKey, hive);
   if (loaded.status() != RegStatus::Ok) {

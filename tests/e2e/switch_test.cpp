@@ -2,6 +2,8 @@
 // window, no box, no restart, and the log line.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "app/threat_profile.h"
 #include "driver.h"
 
@@ -245,13 +247,102 @@ TEST_F(Switches, BasmiEndsTheRunningThreatAndNoOtherProcess) {
   ::DeleteFileW(elsewhere.c_str());
 }
 
+// A 64-bit Windows that is not running, on a drive of its own (O:, which
+// the prefix gives C:\kolvane-offline), infected in both halves, its
+// SOFTWARE hive saved by RegSaveKeyW as Wine writes one. The running
+// Windows is infected too and stays so.
+TEST_F(Switches, AWindowsThatIsNotRunningIsCleanedOnItsOwnDriveAndTheRunningOneIsLeftAlone) {
+  const std::wstring dir = L"O:\\Windows";
+  const std::wstring hive = dir + L"\\System32\\config\\SOFTWARE";
+  ASSERT_NE(::GetFileAttributesW(L"O:\\"), INVALID_FILE_ATTRIBUTES) << "the prefix has no drive O:";
+  for (const wchar_t* folder : {L"", L"\\System32", L"\\System32\\config", L"\\SysWOW64"}) {
+    ::CreateDirectoryW((dir + folder).c_str(), nullptr);
+  }
+  const std::wstring source = L"Software\\KolvaneOfflineSource";
+  for (const wchar_t* below : {L"", L"\\Wow6432Node"}) {
+    for (const wchar_t* key : {L"Run", L"RunServices"}) {
+      SetValue(source + below + L"\\Microsoft\\Windows\\CurrentVersion\\" + key, L"ssvchost",
+               L"C:\\Windows\\System32\\ssvchost.exe", KEY_WOW64_64KEY);
+    }
+  }
+  {
+    HANDLE token = nullptr;
+    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token));
+    TOKEN_PRIVILEGES backup{1, {{{}, SE_PRIVILEGE_ENABLED}}};
+    ::LookupPrivilegeValueW(nullptr, SE_BACKUP_NAME, &backup.Privileges[0].Luid);
+    ::AdjustTokenPrivileges(token, FALSE, &backup, 0, nullptr, nullptr);
+    ::CloseHandle(token);
+    HKEY saved = nullptr;
+    ::DeleteFileW(hive.c_str());
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, source.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &saved),
+              ERROR_SUCCESS);
+    ASSERT_EQ(::RegSaveKeyW(saved, hive.c_str(), nullptr), ERROR_SUCCESS);
+    ::RegCloseKey(saved);
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, source.c_str());
+  }
+  const std::wstring own = dir + L"\\System32\\ssvchost.exe";
+  const std::wstring wow = dir + L"\\SysWOW64\\ssvchost.exe";
+  PlantFile(own, 110592);
+  PlantFile(wow, 110592);
+  PlantThreat();
+
+  EXPECT_EQ(Run(L"/scan /offline:" + dir), 1u);
+  EXPECT_EQ(Run(L"/basmi /offline:\"" + dir + L"\\\""), 0u);
+  EXPECT_FALSE(FileExists(own));
+  EXPECT_FALSE(FileExists(wow));
+  // The hive was unloaded (Wine never writes its changes to the file,
+  // Windows does: the fake shows that).
+  HKEY loaded = nullptr;
+  EXPECT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"KolvaneOfflineBackdoorHeliosB", 0, KEY_READ, &loaded),
+            ERROR_FILE_NOT_FOUND);
+  // The running Windows as it was.
+  EXPECT_TRUE(FileExists(ThreatPath()));
+  EXPECT_TRUE(ReadValue(RunKey, L"ssvchost"));
+  EXPECT_TRUE(ReadValue(RunServicesKey, L"ssvchost"));
+  EXPECT_FALSE(FileExists(CopyPath()));
+
+  // No Windows there, or the running one by any name: 87, nothing changed.
+  wchar_t windows[MAX_PATH] = {};
+  ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  const char* prefix = std::getenv("WINEPREFIX");
+  std::wstring linux = L"Z:";
+  for (const char* c = prefix != nullptr ? prefix : ""; *c != '\0'; ++c) linux += *c == '/' ? L'\\' : wchar_t(*c);
+  linux += L"\\drive_c" + std::wstring(windows).substr(2);
+  for (const std::wstring& other : {std::wstring(L"O:\\"), std::wstring(windows), linux}) {
+    EXPECT_EQ(Run(L"/basmi /offline:\"" + other + L"\""), 87u) << Narrow(other);
+  }
+  EXPECT_TRUE(FileExists(ThreatPath()));
+  EXPECT_TRUE(ReadValue(RunKey, L"ssvchost"));
+  const std::string values = " " + Narrow(hive) + "\\Microsoft\\Windows\\CurrentVersion\\Run\\ssvchost " +
+                             Narrow(hive) + "\\Microsoft\\Windows\\CurrentVersion\\RunServices\\ssvchost " +
+                             Narrow(hive) + "\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run\\ssvchost " +
+                             Narrow(hive) + "\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunServices\\ssvchost";
+  const std::string found = "ditemukan: " + Narrow(own) + " " + Narrow(wow) + values;
+  EXPECT_EQ(
+      LogLines(),
+      (std::vector<std::string>{
+          "/scan /offline:O:\\Windows\tditemukan\t" + found + "\t1",
+          "/basmi /offline:O:\\Windows\tdihapus\t" + found + "; file dan registry dihapus\t0",
+          "/basmi /offline:O:\\\ttidak-diperiksa\ttidak ada Windows di folder ini, tidak ada yang diubah: O:\\\t87",
+          "/basmi /offline:" + Narrow(windows) +
+              "\ttidak-diperiksa\tini Windows yang sedang berjalan, tidak ada "
+              "yang diubah: " +
+              Narrow(windows) + "\t87",
+          "/basmi /offline:" + Narrow(linux) +
+              "\ttidak-diperiksa\tini Windows yang sedang berjalan, tidak ada "
+              "yang diubah: " +
+              Narrow(linux) + "\t87"}));
+  ::DeleteFileW(hive.c_str());
+}
+
 TEST_F(Switches, MalformedLinesChangeNothingShowNothingAndGive87) {
   // Armed as Basmi Virus leaves it: none of these may disarm it.
   PlantThreat();
   const std::wstring armed = L"\"" + CopyPath() + L"\" " + ThreatPath();
   SetValue(RunKey, L"ssvchost", armed);
-  for (const wchar_t* line : {L"/scna", L"/basmi /log:", L"/scan /basmi", L"-x", L"/? /log:x", L"\"/scan\" extra",
-                              L"/remove /log:C:\\a b.log"}) {
+  for (const wchar_t* line :
+       {L"/scna", L"/basmi /log:", L"/scan /basmi", L"-x", L"/? /log:x", L"\"/scan\" extra",
+        L"/remove /log:C:\\a b.log", L"/basmi /offline:", L"/basmi /offline:O:\\Windows /offline:O:\\Windows"}) {
     App app(line, ProgramPath(), false);
     DWORD code = 0;
     ASSERT_TRUE(app.WaitForExit(kTimeoutMs, &code)) << "it waited for someone";
