@@ -67,6 +67,7 @@ on_token bare "$work/signer.key" -
 token='pkcs11:token=Signer;object=code-signing'
 
 built=$tree/build/windows/bin/KolvaneBackdoorHeliosB.exe
+built64=$tree/build/windows64/bin/KolvaneBackdoorHeliosB.exe
 # signs NAME ENV... -- SOURCE: a good signing into $work/NAME
 signs() {
   local name=$1
@@ -80,9 +81,10 @@ signs() {
     >"$work/$name.log" 2>&1 || { cat "$work/$name.log"; echo "FAILED: signing ($name)"; exit 1; }
 }
 verify() { osslsigncode verify -CAfile "$work/signer.pem" -in "$1" >"$work/verify.log" 2>&1; }
-stripped_is_built() {
+stripped_is_built() { # stripped_is_built SIGNED [BUILD]
   rm -f "$work/stripped.exe"
-  osslsigncode remove-signature -in "$1" -out "$work/stripped.exe" >/dev/null 2>&1 && cmp -s "$work/stripped.exe" "$built"
+  osslsigncode remove-signature -in "$1" -out "$work/stripped.exe" >/dev/null 2>&1 &&
+    cmp -s "$work/stripped.exe" "${2:-$built}"
 }
 signs out KOLVANE_PFX_PASSWORD=rahasia-uji -- "$work/signer.pfx"
 signs token KOLVANE_PKCS11_MODULE="$module" KOLVANE_PKCS11_PIN=geheim-7391 -- "$token"
@@ -103,8 +105,13 @@ for name in out token chain nopass; do
   exe=$work/$name/KolvaneBackdoorHeliosB.exe
   check "$name: the signature verifies against the certificate" verify "$exe"
   check "$name: without its signature it is the reproducible build, byte for byte" stripped_is_built "$exe"
-  check "$name: OUT_DIR holds the program, the detection script and SHA256SUMS" \
-    test "$(ls "$work/$name" | tr '\n' ' ')" = "COMMIT Detect-Kolvane.ps1 KolvaneBackdoorHeliosB.exe SHA256SUMS "
+  exe64=$work/$name/KolvaneBackdoorHeliosB-x64.exe
+  check "$name: the 64-bit program's signature verifies against the certificate" verify "$exe64"
+  check "$name: without its signature the 64-bit program is its reproducible build" stripped_is_built "$exe64" \
+    "$built64"
+  check "$name: OUT_DIR holds both programs, the detection script and SHA256SUMS" \
+    test "$(ls "$work/$name" | tr '\n' ' ')" = \
+    "COMMIT Detect-Kolvane.ps1 KolvaneBackdoorHeliosB-x64.exe KolvaneBackdoorHeliosB.exe SHA256SUMS "
   check "$name: COMMIT names the commit it was built from" test "$(cat "$work/$name/COMMIT")" = "$(git -C "$tree" rev-parse HEAD)"
   check "$name: the detection script is signed" verify "$work/$name/Detect-Kolvane.ps1"
   check "$name: the detection script runs only the program with this SHA-256" \
@@ -112,13 +119,17 @@ for name in out token chain nopass; do
   check "$name: the detection script names the signer's thumbprint, as the signing printed it" pins_signer "$name"
   check "$name: the detection script has CRLF line ends, signature included" bash -c \
     "! grep -qv \$'\\r\$' '$work/$name/Detect-Kolvane.ps1'"
-  check "$name: SHA256SUMS covers both" bash -c "cd '$work/$name' && [ \$(wc -l <SHA256SUMS) = 2 ] && sha256sum --quiet -c SHA256SUMS"
+  check "$name: SHA256SUMS covers all three" bash -c \
+    "cd '$work/$name' && [ \$(wc -l <SHA256SUMS) = 3 ] && sha256sum --quiet -c SHA256SUMS"
 done
 verify "$work/dual/KolvaneBackdoorHeliosB.exe"
 check "dual: two signatures, SHA-1 first, both verify" bash -c \
   "grep -E '^Message digest algorithm  :' '$work/verify.log' | awk '{print \$NF}' | tr '\n' ' ' | grep -qx 'SHA1 SHA256 ' &&
    grep -q 'Number of verified signatures: 2' '$work/verify.log'"
 check "dual: without both signatures it is the reproducible build" stripped_is_built "$work/dual/KolvaneBackdoorHeliosB.exe"
+verify "$work/dual/KolvaneBackdoorHeliosB-x64.exe"
+check "dual: the 64-bit program too" bash -c \
+  "grep -q 'Number of verified signatures: 2' '$work/verify.log'"
 check "without a time-stamp server the script says how long the signature lasts" \
   grep -q 'valid only while the certificate is' "$work/out.log"
 echo "a signature adds $(($(stat -c %s "$work/out/KolvaneBackdoorHeliosB.exe") - $(stat -c %s "$built"))) bytes" \
