@@ -22,17 +22,25 @@ class CommandModeTest : public FormTest {
     return m.process.exitCodes.empty() ? -1 : m.process.exitCodes.front();
   }
 
-  // The log's one line, once the run's record in the event log is checked
-  // to say the same: switch, word, what happened, exit code.
-  std::wstring LogLine() {
+  // The log's one line without its time and computer, as "switch | word |
+  // what happened | exit code", once the run's record in the event log is
+  // checked to say the same.
+  std::wstring Said() {
     const auto& lines = m.files.lines[L"\\\\srv\\logs\\kolvane.log"];
     EXPECT_EQ(lines.size(), 1u);
     if (lines.empty()) return L"";
     std::wstring fields = lines.back().substr(lines.back().find(L"LAB-07\t") + 7);
     for (std::size_t tab; (tab = fields.find(L'\t')) != std::wstring::npos;) fields.replace(tab, 1, L" | ");
     EXPECT_EQ(Recorded(), fields);
+    return fields;
+  }
+  // The log's one line, whole, once Said has checked it; the program is
+  // registered as the records' message file.
+  std::wstring LogLine() {
+    Said();
     EXPECT_EQ(MessageFile(), L"C:\\TOOLS\\KolvaneBackdoorHeliosB.exe");
-    return lines.back();
+    const auto& lines = m.files.lines[L"\\\\srv\\logs\\kolvane.log"];
+    return lines.empty() ? L"" : lines.back();
   }
 
   // The line the log should get: time with its offset from UTC, computer,
@@ -430,17 +438,6 @@ class OfflineTest : public CommandModeTest {
       for (const auto& value : key.values) left.push_back(path + L"\\" + value.first);
     }
     return left;
-  }
-  // The log's line and the record, which say the same, without the time
-  // and the computer.
-  std::wstring Said() {
-    const auto& lines = m.files.lines[L"\\\\srv\\logs\\kolvane.log"];
-    EXPECT_EQ(lines.size(), 1u);
-    if (lines.empty()) return L"";
-    std::wstring fields = lines.back().substr(lines.back().find(L"LAB-07\t") + 7);
-    for (std::size_t tab; (tab = fields.find(L'\t')) != std::wstring::npos;) fields.replace(tab, 1, L" | ");
-    EXPECT_EQ(Recorded(), fields);
-    return fields;
   }
 };
 
