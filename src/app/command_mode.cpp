@@ -133,9 +133,7 @@ Outcome Offline(Eradication& running, Switch which, const std::wstring& dir) {
   Platform& p = running.platform();
   Outcome out;
   const auto refuse = [&](const char* reason) {
-    out.Fail(Word::Unexamined, reason);
-    out.what += L' ';
-    out.what += dir;
+    out.Fail(Word::Unexamined, reason, dir);
     out.code = exit_code::InvalidParameter;
     return out;
   };
@@ -148,10 +146,8 @@ Outcome Offline(Eradication& running, Switch which, const std::wstring& dir) {
   const OfflineWindows offline{base, OfflineHiveKey(running.threat()), p.files.IsFolder(base + L"\\SysWOW64")};
   LoadedHive loaded(p.registry, offline.softwareKey, hive);
   if (loaded.status() != RegStatus::Ok) {
-    out.Fail(loaded.status() == RegStatus::AccessDenied ? Word::Refused : Word::Unexamined,
-             loaded.status() == RegStatus::AccessDenied ? text::RunRefused : text::RunUnexamined);
-    out.what += L' ';
-    out.what += hive;
+    const bool refused = loaded.status() == RegStatus::AccessDenied;
+    out.Fail(refused ? Word::Refused : Word::Unexamined, refused ? text::RunRefused : text::RunUnexamined, hive);
     return out;
   }
   Eradication e(p, running.threat(), offline);
@@ -166,11 +162,7 @@ Outcome Offline(Eradication& running, Switch which, const std::wstring& dir) {
   }
   // Until it is unloaded, what was changed may not be in the file, and the
   // file stays in use until this Windows restarts.
-  if (!loaded.Unload()) {
-    out.Fail(Word::Unexamined, text::RunHiveNotUnloaded);
-    out.what += L' ';
-    out.what += hive;
-  }
+  if (!loaded.Unload()) out.Fail(Word::Unexamined, text::RunHiveNotUnloaded, hive);
   return out;
 }
 
@@ -218,6 +210,12 @@ void Outcome::Fail(Word outcomeWord, const char* reason) {
   if (!what.empty()) what += L"; ";
   text::Append(what, reason);
   code = exit_code::AccessDenied;
+}
+
+void Outcome::Fail(Word outcomeWord, const char* reason, const std::wstring& name) {
+  Fail(outcomeWord, reason);
+  what += L' ';
+  what += name;
 }
 
 const char* WordText(Word word) { return kWords[static_cast<int>(word)]; }

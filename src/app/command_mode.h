@@ -30,6 +30,8 @@ struct Outcome {
   // Ends the description with a refusal, or a place that could not be
   // looked at, and the names that follow.
   void Fail(Word outcomeWord, const char* reason);
+  // The same, followed by the one name it is about.
+  void Fail(Word outcomeWord, const char* reason, const std::wstring& name);
   // Describes a removal of the threat: the halves (bits as from FindThreat)
   // whose file was there, those whose file the restart deletes, those whose
   // file stays, and what became of the start-up values. True when nothing

@@ -1,5 +1,7 @@
 #include "driver.h"
 
+#include <cstdlib>
+
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -420,6 +422,13 @@ std::wstring Real(const std::wstring& path) {
     if (StartsWith(path, windows + from)) return windows + to + path.substr(windows.size() + from.size());
   }
   return path;
+}
+
+std::wstring ThroughLinuxRoot(const std::wstring& path) {
+  const char* prefix = std::getenv("WINEPREFIX");
+  std::wstring linux = L"Z:";
+  for (const char* c = prefix != nullptr ? prefix : ""; *c != '\0'; ++c) linux += *c == '/' ? L'\\' : wchar_t(*c);
+  return linux + L"\\drive_c" + path.substr(2);
 }
 
 std::wstring StandIn(int bits) {

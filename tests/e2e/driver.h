@@ -23,6 +23,9 @@ bool IsWow64();
 // names path: the same, unless a 64-bit test program drives the 32-bit
 // release, for which System32 is SysWOW64 and Sysnative is System32.
 std::wstring Real(const std::wstring& path);
+// The same C: path as Wine's drive Z: (the Linux root) reaches it, through
+// the prefix's drive_c: another name of the very same file or folder.
+std::wstring ThroughLinuxRoot(const std::wstring& path);
 // The program that stands in for a running threat of the given bitness:
 // the one KOLVANE_STANDIN32 or KOLVANE_STANDIN64 names, or else the one
 // built beside the tests.

@@ -2,8 +2,6 @@
 // window, no box, no restart, and the log line.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "app/threat_profile.h"
 #include "driver.h"
 
@@ -304,10 +302,7 @@ TEST_F(Switches, AWindowsThatIsNotRunningIsCleanedOnItsOwnDriveAndTheRunningOneI
   // No Windows there, or the running one by any name: 87, nothing changed.
   wchar_t windows[MAX_PATH] = {};
   ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
-  const char* prefix = std::getenv("WINEPREFIX");
-  std::wstring linux = L"Z:";
-  for (const char* c = prefix != nullptr ? prefix : ""; *c != '\0'; ++c) linux += *c == '/' ? L'\\' : wchar_t(*c);
-  linux += L"\\drive_c" + std::wstring(windows).substr(2);
+  const std::wstring linux = ThroughLinuxRoot(windows);
   for (const std::wstring& other : {std::wstring(L"O:\\"), std::wstring(windows), linux}) {
     EXPECT_EQ(Run(L"/basmi /offline:\"" + other + L"\""), 87u) << Narrow(other);
   }

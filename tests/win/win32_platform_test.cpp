@@ -666,11 +666,7 @@ TEST_F(FilesTest, AFolderIsTheSameByWhateverNameLeadsToIt) {
   const std::wstring w = windows;
   std::wstring shortName(MAX_PATH, L'\0');
   shortName.resize(::GetShortPathNameW(dir.c_str(), shortName.data(), MAX_PATH));
-  // Wine's drive Z: is the Linux root, where the prefix's C: lies too.
-  const char* prefix = std::getenv("WINEPREFIX");
-  std::wstring linux = L"Z:";
-  for (const char* c = prefix != nullptr ? prefix : ""; *c != '\0'; ++c) linux += *c == '/' ? L'\\' : wchar_t(*c);
-  linux += L"\\drive_c" + w.substr(2);
+  const std::wstring linux = e2e::ThroughLinuxRoot(w);
   for (const std::wstring& other : {w, w + L"\\", w + L"\\.", L"\\\\?\\" + w, w + L"\\system32\\..", linux}) {
     EXPECT_TRUE(files.SameFolder(w, other)) << std::string(other.begin(), other.end());
   }
